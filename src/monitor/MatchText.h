@@ -1,0 +1,18 @@
+#pragma once
+// Whether a window's class name and title satisfy a rule's conditions. Pure:
+// the lead bytes come in as data.
+#include <cstdint>
+
+#include "monitor/LeadBytes.h"
+#include "shared/TargetRecord.h"
+
+// One condition: mode 0 any, 1 begins with, 2 ends with (whole characters),
+// 3 contains (starting on a character boundary), 4 equals; 5-255 as 0.
+bool MatchText(const char* text, uint8_t mode, const char* pattern, const LeadByteTable& leads);
+
+// Reverses a NUL-terminated string by characters, in place: each double-byte
+// character keeps its two bytes in order.
+void ReverseMultibyte(char* text, const LeadByteTable& leads);
+
+// The class condition first; the title only when the class matched.
+bool MatchTarget(const char* className, const char* title, const TargetRecord& record, const LeadByteTable& leads);

@@ -1,0 +1,15 @@
+#pragma once
+// The monitor thread: while it runs, it scans the desktop's windows at the
+// configured interval and applies the rules to them.
+
+// Starts a monitor thread unless one this module started still runs.
+void StartMonitorThread();
+
+// Asks the thread to stop and returns once it has ended (at once when none runs).
+void StopMonitorThread();
+
+// Frees the tracked-window list; only while no monitor thread runs.
+void FreeTrackedWindows();
+
+// One pass of the rules over the tracked windows (the last stage of a scan).
+void ApplyTargets();

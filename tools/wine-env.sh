@@ -1,0 +1,106 @@
+# Sourced by tools/test, tools/run and tools/bench: a private Wine prefix in
+# the build tree, its own Xvfb on a free display and one persistent
+# wineserver, all torn down by wine_env_stop (also on failure or interrupt).
+# Needs: PLENARA_BUILD (the cross build folder).
+
+export LC_ALL=ja_JP.UTF-8
+export WINEDEBUG=-all
+export WINEARCH=win32
+export WINEPREFIX="$PLENARA_BUILD/wineprefix"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# The 64-bit server serves 32-bit clients too, and runs natively even where
+# the 32-bit Wine itself runs under emulation.
+if [ -x /usr/lib/wine/wineserver64 ]; then
+  export WINESERVER=/usr/lib/wine/wineserver64
+fi
+
+wine_env_pids=()
+
+wine_free_display() {
+  local n
+  for n in $(seq 40 140); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      echo "$n"
+      return 0
+    fi
+  done
+  return 1
+}
+
+wine_start_xvfb() {
+  local n tries
+  for tries in 1 2 3 4 5; do
+    n=$(wine_free_display) || { echo "no free X display" >&2; return 1; }
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    local pid=$!
+    local i
+    for i in $(seq 1 100); do
+      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+        wine_env_pids+=("$pid")
+        export DISPLAY=":$n"
+        echo "$pid" > "$PLENARA_BUILD/.xvfb.pid"
+        return 0
+      fi
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$pid" 2>/dev/null || true
+  done
+  echo "Xvfb did not start" >&2
+  return 1
+}
+
+wine_reg_add() {
+  wine reg add "$@" /f >/dev/null 2>&1
+}
+
+wine_make_prefix() {
+  [ -f "$WINEPREFIX/.plenara-ready" ] && return 0
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineboot --init >/dev/null 2>&1
+  # No crash dialog: a crashing test must fail, not wait for a click.
+  wine_reg_add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0
+  # Japanese UI faces rendered with the installed IPA font.
+  local face
+  for face in "MS UI Gothic" "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "MS Gothic" "MS PGothic" "Meiryo UI"; do
+    wine_reg_add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d IPAGothic
+  done
+  # Every process runs in one virtual desktop with a taskbar and a tray.
+  wine_reg_add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d shell
+  wine_reg_add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /t REG_SZ /d 1024x768
+  "${WINESERVER:-wineserver}" -w
+  touch "$WINEPREFIX/.plenara-ready"
+}
+
+wine_env_start() {
+  mkdir -p "$PLENARA_BUILD"
+  trap wine_env_stop EXIT
+  trap 'wine_env_stop; exit 130' INT TERM
+  wine_start_xvfb
+  wine_make_prefix
+  "${WINESERVER:-wineserver}" -p >/dev/null 2>&1 </dev/null
+  # The desktop process owns the taskbar and the notification area.
+  wine explorer >/dev/null 2>&1 </dev/null &
+  wine_env_pids+=("$!")
+  local i
+  for i in $(seq 1 100); do
+    if xwininfo -root -tree 2>/dev/null | grep -q 'Wine desktop\|Default'; then break; fi
+    sleep 0.1
+  done
+}
+
+wine_env_stop() {
+  trap - EXIT INT TERM
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    "${WINESERVER:-wineserver}" -k >/dev/null 2>&1 || true
+    "${WINESERVER:-wineserver}" -w >/dev/null 2>&1 || true
+  fi
+  local pid
+  for pid in "${wine_env_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  wine_env_pids=()
+  rm -f "$PLENARA_BUILD/.xvfb.pid"
+}
