@@ -1,0 +1,75 @@
+// The module's four exports. The program loads the module afresh for every
+// call and frees it after, so every call opens the shared block through the
+// program's own exports and closes it again before returning.
+#include <windows.h>
+
+#include "settings/BlockSettings.h"
+#include "shared/SharedBlock.h"
+
+namespace {
+
+using OpenFn = HANDLE(WINAPI*)(const char*, void**, uint32_t, int32_t*);
+using CloseFn = BOOL(WINAPI*)(HANDLE, void*);
+
+// The running program's block, or none: in a process that does not export
+// the two functions, or where no program holds the block, there is nothing
+// to read or write.
+class ProgramBlock {
+ public:
+  ProgramBlock() {
+    HMODULE program = GetModuleHandleA(nullptr);
+    auto open = reinterpret_cast<OpenFn>(reinterpret_cast<void*>(GetProcAddress(program, "OpenSharedMemory")));
+    close_ = reinterpret_cast<CloseFn>(reinterpret_cast<void*>(GetProcAddress(program, "CloseSharedMemory")));
+    if (!open || !close_) return;
+    int32_t existed = 0;
+    mapping_ = open(kBlockName, &view_, kBlockSize, &existed);
+    if (mapping_ && !existed) Close();
+  }
+  ~ProgramBlock() { Close(); }
+  ProgramBlock(const ProgramBlock&) = delete;
+  ProgramBlock& operator=(const ProgramBlock&) = delete;
+
+  SharedBlock* Get() const { return mapping_ && view_ ? static_cast<SharedBlock*>(view_) : nullptr; }
+
+ private:
+  void Close() {
+    if (mapping_) close_(mapping_, view_);
+    mapping_ = nullptr;
+    view_ = nullptr;
+  }
+
+  CloseFn close_ = nullptr;
+  HANDLE mapping_ = nullptr;
+  void* view_ = nullptr;
+};
+
+// Nothing may escape into the program: an exception across the export
+// would end it.
+template <class Work>
+void WithProgramBlock(Work work) {
+  try {
+    ProgramBlock block;
+    if (SharedBlock* view = block.Get()) work(*view);
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+void WINAPI ReadSetting() {
+  WithProgramBlock([](SharedBlock& block) { ReadSettingIntoBlock(block); });
+}
+
+void WINAPI WriteSetting() {
+  WithProgramBlock([](SharedBlock& block) { WriteSettingFromBlock(block); });
+}
+
+// The about box and the settings window come with their own module parts;
+// until then they open nothing and leave aboutWindow and propertyWindow 0.
+void WINAPI OpenAboutBox() {}
+
+void WINAPI OpenPropertyWindow() {}
+
+}  // extern "C"

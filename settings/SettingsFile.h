@@ -1,0 +1,74 @@
+#pragma once
+// The settings file on disk: reading it through the profile API, and
+// replacing it whole so that it is never half-written.
+#include <windows.h>
+
+#include <string>
+
+#include "settings/SettingsModel.h"
+#include "settings/SettingsParse.h"
+#include "settings/SettingsText.h"
+
+// The system's ANSI code page as the format needs it.
+Charset SystemCharset();
+
+enum class FileRead { kRead, kMissing, kFailed, kTooLarge };
+
+// Files larger than this are not settings files.
+constexpr DWORD kMaxSettingsFileBytes = 64u << 20;
+
+struct LoadedFile {
+  FileRead read = FileRead::kMissing;
+  std::string bytes;  // the file as it was, for the copy of a damaged one
+  ParseReport report;
+};
+
+// Fills model from the file at path; defaults when there is none or it is
+// not understood. The report says whether anything was not taken as written.
+LoadedFile LoadSettingsFile(const std::string& path, SettingsModel& model);
+
+// Keeps bytes under "<path>.damaged-YYYYMMDD-HHMMSS[-n]", a name no save ever
+// reuses. Returns the suffix after "<path>." or "" when no copy could be made.
+std::string KeepDamagedCopy(const std::string& path, const std::string& bytes);
+
+// The same for the file on disk as it is now (a file that could not be read
+// at start, kept before it is replaced).
+std::string KeepDamagedCopyOfFile(const std::string& path);
+
+// The steps of a save that can fail; tests put failing ones in their place,
+// since running as root under Wine no attribute makes a real write fail.
+struct FileSteps {
+  BOOL(WINAPI* write)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = WriteFile;
+  BOOL(WINAPI* flush)(HANDLE) = FlushFileBuffers;
+  BOOL(WINAPI* replace)(LPCSTR, LPCSTR, DWORD) = MoveFileExA;
+};
+
+// Serialises the saves of the settings file: the settings window saves on
+// its own thread while WriteSetting may run on the main thread. Held for
+// one save only; never send a message to the main window while holding it.
+constexpr char kSaveMutexName[] = "PlenaraSettingsFileSave";
+constexpr DWORD kSaveWaitMs = 10000;
+
+class SaveLock {
+ public:
+  SaveLock();
+  ~SaveLock();
+  SaveLock(const SaveLock&) = delete;
+  SaveLock& operator=(const SaveLock&) = delete;
+  bool Held() const { return held_; }
+
+ private:
+  HANDLE mutex_ = nullptr;
+  bool held_ = false;
+};
+
+// With the lock held: writes text to "<path>.new", flushes it, keeps the old
+// file as "<path>.bak" and moves the new one over it in one step. When
+// keepCopyFirst, the old file is first kept as a damaged copy, and without
+// that copy nothing is replaced. Returns false, with the old file whole,
+// when any step fails.
+bool ReplaceSettingsFile(const std::string& path, const std::string& text, bool keepCopyFirst,
+                         const FileSteps& steps = FileSteps{});
+
+// Takes the lock and replaces the file; false when either fails.
+bool SaveSettingsText(const std::string& path, const std::string& text, const FileSteps& steps = FileSteps{});

@@ -1,0 +1,18 @@
+#include "settings/SettingsModel.h"
+
+#include <cstring>
+
+TargetRecord DefaultRule() {
+  TargetRecord record;
+  std::memset(&record, 0, sizeof record);
+  record.enabled = 1;
+  record.applyOnce = 1;
+  return record;
+}
+
+LeadTable ShiftJisLeads() {
+  LeadTable table;
+  for (int b = 0x81; b <= 0x9F; ++b) table.lead[b] = true;
+  for (int b = 0xE0; b <= 0xFC; ++b) table.lead[b] = true;
+  return table;
+}
