@@ -149,8 +149,8 @@ SettingsModel SnapshotOfBlock(const SharedBlock& block) {
 bool WriteSettingFromBlock(SharedBlock& block, const FileSteps& steps) {
   const std::string path = IniPathOf(block);
   if (path.empty() || LoadCompanionState(block).signature != kCompanionSignature) return false;
-  const std::string text = FormatSettingsFile(SnapshotOfBlock(block), SystemCharset());
-  SaveLock lock;
+  const std::string text = FormatSettingsFile(SnapshotOfBlock(block), SystemCharset().Get());
+  SaveLock lock(path);
   if (!lock.Held()) return false;
   // Read under the lock: another save may have set the file aside already.
   CompanionState state = LoadCompanionState(block);

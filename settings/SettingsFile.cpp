@@ -6,28 +6,23 @@
 
 namespace {
 
-// Most values are short; longer ones take the heap.
-bool RoundTrips(const char* text, size_t length) {
-  if (length == 0) return true;
-  if (length > 0x100000) return false;
-  const int bytes = static_cast<int>(length);
-  wchar_t smallWide[300];
-  char smallBack[600];
-  std::vector<wchar_t> bigWide;
-  std::vector<char> bigBack;
-  wchar_t* wide = smallWide;
-  char* back = smallBack;
-  if (length > 290) {
-    bigWide.resize(length + 1);
-    bigBack.resize(length * 2 + 2);
-    wide = bigWide.data();
-    back = bigBack.data();
-  }
-  const int wideCount = MultiByteToWideChar(CP_ACP, 0, text, bytes, wide, static_cast<int>(length) + 1);
+// Whether one character of the ANSI code page comes back unchanged from a
+// conversion to UTF-16 and back, as the profile API makes it.
+bool RoundTrips(const char* ch, size_t length) {
+  wchar_t wide[4];
+  char back[8];
+  const int wideCount = MultiByteToWideChar(CP_ACP, 0, ch, static_cast<int>(length), wide, 4);
   if (wideCount <= 0) return false;
-  const int backCount =
-      WideCharToMultiByte(CP_ACP, 0, wide, wideCount, back, static_cast<int>(length) * 2 + 2, nullptr, nullptr);
-  return backCount == bytes && std::memcmp(back, text, length) == 0;
+  const int backCount = WideCharToMultiByte(CP_ACP, 0, wide, wideCount, back, sizeof back, nullptr, nullptr);
+  return backCount == static_cast<int>(length) && std::memcmp(back, ch, length) == 0;
+}
+
+bool KnownRoundTrip(const char* ch, size_t length, void* context) {
+  auto& known = *static_cast<std::vector<uint8_t>*>(context);
+  const auto first = static_cast<uint8_t>(ch[0]);
+  const size_t index = length == 2 ? (first << 8 | static_cast<uint8_t>(ch[1])) : 0x10000 + first;
+  if (!known[index]) known[index] = RoundTrips(ch, length) ? 1 : 2;
+  return known[index] == 1;
 }
 
 FileRead ReadRawFile(const std::string& path, std::string& bytes) {
@@ -243,17 +238,21 @@ bool NameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERRO
 
 }  // namespace
 
-Charset SystemCharset() {
-  Charset charset;
+LeadTable SystemLeads() {
+  LeadTable leads;
   CPINFO info = {};
   if (GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1) {
     for (int i = 0; i + 1 < MAX_LEADBYTES && (info.LeadByte[i] || info.LeadByte[i + 1]); i += 2) {
-      for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) charset.leads.lead[b] = true;
+      for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) leads.lead[b] = true;
     }
   }
-  charset.isKept = RoundTrips;
-  charset.isTextKept = RoundTrips;
-  return charset;
+  return leads;
+}
+
+SystemCharset::SystemCharset() : known_(0x10000 + 0x100) {
+  charset_.leads = SystemLeads();
+  charset_.isKept = KnownRoundTrip;
+  charset_.context = &known_;
 }
 
 LoadedFile LoadSettingsFile(const std::string& path, SettingsModel& model) {
@@ -265,7 +264,7 @@ LoadedFile LoadSettingsFile(const std::string& path, SettingsModel& model) {
 
   bool converted = false;
   const std::string text = TextForProfile(loaded.bytes, loaded.report, converted);
-  const LeadTable leads = SystemCharset().leads;
+  const LeadTable leads = SystemLeads();
   if (!converted) {
     ProfileReader reader(path, text.size());
     ParseSettingsFile(reader, leads, model, loaded.report);
@@ -299,8 +298,21 @@ std::string KeepDamagedCopyOfFile(const std::string& path) {
   });
 }
 
-SaveLock::SaveLock() {
-  mutex_ = CreateMutexA(nullptr, FALSE, kSaveMutexName);
+std::string SaveMutexName(const std::string& path) {
+  // FNV-1a over the path with ASCII letters folded: file names compare
+  // without case.
+  uint32_t hash = 2166136261u;
+  for (char c : path) {
+    const char folded = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    hash = (hash ^ static_cast<uint8_t>(folded)) * 16777619u;
+  }
+  char name[64];
+  std::snprintf(name, sizeof name, "PlenaraSettingsSave-%08X", static_cast<unsigned>(hash));
+  return name;
+}
+
+SaveLock::SaveLock(const std::string& path) {
+  mutex_ = CreateMutexA(nullptr, FALSE, SaveMutexName(path).c_str());
   if (!mutex_) return;
   // An abandoned lock (a saver that died) is ours now; the file it left is
   // whole, since it is only ever replaced in one step.
@@ -338,6 +350,6 @@ bool ReplaceSettingsFile(const std::string& path, const std::string& text, bool 
 }
 
 bool SaveSettingsText(const std::string& path, const std::string& text, const FileSteps& steps) {
-  SaveLock lock;
+  SaveLock lock(path);
   return lock.Held() && ReplaceSettingsFile(path, text, false, steps);
 }

@@ -4,13 +4,29 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "settings/SettingsModel.h"
 #include "settings/SettingsParse.h"
 #include "settings/SettingsText.h"
 
-// The system's ANSI code page as the format needs it.
-Charset SystemCharset();
+// Lead bytes of the system's ANSI code page.
+LeadTable SystemLeads();
+
+// The system's ANSI code page as the format needs it. Remembers which
+// characters come back from the profile API's conversion, so that each is
+// tried once per save, however many rules use it.
+class SystemCharset {
+ public:
+  SystemCharset();
+  SystemCharset(const SystemCharset&) = delete;
+  SystemCharset& operator=(const SystemCharset&) = delete;
+  const Charset& Get() const { return charset_; }
+
+ private:
+  std::vector<uint8_t> known_;  // per character: 0 not tried, 1 kept, 2 lost
+  Charset charset_;
+};
 
 enum class FileRead { kRead, kMissing, kFailed, kTooLarge };
 
@@ -43,15 +59,17 @@ struct FileSteps {
   BOOL(WINAPI* replace)(LPCSTR, LPCSTR, DWORD) = MoveFileExA;
 };
 
-// Serialises the saves of the settings file: the settings window saves on
-// its own thread while WriteSetting may run on the main thread. Held for
-// one save only; never send a message to the main window while holding it.
-constexpr char kSaveMutexName[] = "PlenaraSettingsFileSave";
+// Serialises the saves of one settings file: the settings window saves on
+// its own thread while WriteSetting may run on the main thread. A named
+// mutex per file (its name from the path, which may not hold a backslash),
+// held for one save only; never send a message to the main window while
+// holding it.
+std::string SaveMutexName(const std::string& path);
 constexpr DWORD kSaveWaitMs = 10000;
 
 class SaveLock {
  public:
-  SaveLock();
+  explicit SaveLock(const std::string& path);
   ~SaveLock();
   SaveLock(const SaveLock&) = delete;
   SaveLock& operator=(const SaveLock&) = delete;

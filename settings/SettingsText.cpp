@@ -80,9 +80,6 @@ constexpr WordEntry kFlagWords[] = {
 }  // namespace
 
 void AppendQuoted(std::string& out, std::string_view text, const Charset& charset) {
-  bool ascii = true;
-  for (char c : text) ascii = ascii && static_cast<uint8_t>(c) < 0x80;
-  const bool allKept = ascii || !charset.isKept || (charset.isTextKept && charset.isTextKept(text.data(), text.size()));
   out += '"';
   for (size_t i = 0; i < text.size();) {
     const uint8_t byte = static_cast<uint8_t>(text[i]);
@@ -101,7 +98,7 @@ void AppendQuoted(std::string& out, std::string_view text, const Charset& charse
     const bool lead = charset.leads.IsLead(byte);
     const bool pair = lead && i + 1 < text.size() && static_cast<uint8_t>(text[i + 1]) >= 0x40;
     const size_t length = pair ? 2 : 1;
-    if ((!lead || pair) && (allKept || charset.isKept(&text[i], length))) {
+    if ((!lead || pair) && (!charset.isKept || charset.isKept(&text[i], length, charset.context))) {
       out.append(text.data() + i, length);
     } else {
       for (size_t k = 0; k < length; ++k) AppendEscape(out, static_cast<uint8_t>(text[i + k]));

@@ -10,12 +10,12 @@
 
 // Whether one character (one or two bytes) of the ANSI code page comes back
 // unchanged from the profile API, which converts the file to UTF-16 and back.
-using CharKeptFn = bool (*)(const char* ch, size_t length);
+using CharKeptFn = bool (*)(const char* ch, size_t length, void* context);
 
 struct Charset {
   LeadTable leads;
-  CharKeptFn isKept = nullptr;      // one character; null: every character is kept
-  CharKeptFn isTextKept = nullptr;  // a whole value at once: the quick answer for most
+  CharKeptFn isKept = nullptr;  // null: every character is kept
+  void* context = nullptr;
 };
 
 // Appends text as a quoted value: "..." with %XX for control bytes, for

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <random>
 #include <thread>
 
@@ -21,7 +22,7 @@ namespace {
 
 constexpr char kIni[] = "Plenara.ini";
 
-std::string Format(const SettingsModel& model) { return FormatSettingsFile(model, SystemCharset()); }
+std::string Format(const SettingsModel& model) { return FormatSettingsFile(model, SystemCharset().Get()); }
 
 // Copies kept of damaged files, by name.
 std::vector<std::string> DamagedCopies(const std::string& folder) {
@@ -190,7 +191,7 @@ TEST(SettingsFile, DamagedFilesLoadWithTheirDocumentedOutcome) {
     TargetRecord record = Rule(kMatchEquals, "Edit", kMatchAny, "");
     SetName(record, "\x89\x45\x94\xBC\x95\xAA");
     std::string text = "[1]\r\n";
-    AppendRuleKeys(text, record, SystemCharset());
+    AppendRuleKeys(text, record, SystemCharset().Get());
     return text;
   }();
   std::string manyLines = std::string(kSettingsText) + "[1]\r\nTitle=equals \"" + std::string(1 << 20, 'x') +
@@ -365,6 +366,18 @@ TEST(SettingsFile, AFailedSaveLeavesThePreviousFileWhole) {
   EXPECT_EQ(block->monitoringEnabled, 1);
 }
 
+struct LaterSave {
+  std::string path;
+  std::string text;
+  bool saved;
+};
+
+DWORD WINAPI SaveLater(void* param) {
+  auto* later = static_cast<LaterSave*>(param);
+  later->saved = SaveSettingsText(later->path, later->text);
+  return 0;
+}
+
 TEST(SettingsFile, ConcurrentSavesNeverMix) {
   ScratchDir dir("settings-race");
   const std::string path = dir.File(kIni);
@@ -385,10 +398,35 @@ TEST(SettingsFile, ConcurrentSavesNeverMix) {
   EXPECT_TRUE(final == a || final == b);
   const std::string backup = ReadWholeFile(path + ".bak");
   EXPECT_TRUE(backup == a || backup == b);
+  // A save waits while another holds the file's lock.
+  {
+    auto held = std::make_unique<SaveLock>(path);
+    ASSERT_TRUE(held->Held());
+    LaterSave later{path, a + "; later\r\n", false};
+    HANDLE thread = CreateThread(nullptr, 0, SaveLater, &later, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, 300), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(ReadWholeFile(path), final);
+    held.reset();
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_TRUE(later.saved);
+    EXPECT_EQ(ReadWholeFile(path), later.text);
+  }
   // The lock lives only as long as a save.
-  HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, kSaveMutexName);
+  HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, SaveMutexName(path).c_str());
   EXPECT_EQ(lock, nullptr);
   if (lock) CloseHandle(lock);
+}
+
+// Time this thread spent running, in ms: other work on a busy machine does
+// not count, which wall-clock time cannot say.
+DWORD ThreadCpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+  const uint64_t ticks = (uint64_t{kernel.dwHighDateTime} << 32 | kernel.dwLowDateTime) +
+                         (uint64_t{user.dwHighDateTime} << 32 | user.dwLowDateTime);
+  return static_cast<DWORD>(ticks / 10000);
 }
 
 TEST(SettingsFile, TenThousandRules) {
@@ -400,22 +438,34 @@ TEST(SettingsFile, TenThousandRules) {
   ASSERT_GE(rules, 10000u);
 
   const DWORD writeStart = GetTickCount();
+  const DWORD writeCpuStart = ThreadCpuMs();
   ASSERT_TRUE(SaveSettingsText(path, Format(many)));
   const DWORD writeMs = GetTickCount() - writeStart;
+  const DWORD writeCpuMs = ThreadCpuMs() - writeCpuStart;
 
   TestBlock block(path);
   const DWORD readStart = GetTickCount();
+  const DWORD readCpuStart = ThreadCpuMs();
   ReadSettingIntoBlock(*block);
   const DWORD readMs = GetTickCount() - readStart;
-  std::printf("%zu rules: written in %lu ms, read in %lu ms\n", rules, writeMs, readMs);
+  const DWORD readCpuMs = ThreadCpuMs() - readCpuStart;
   EXPECT_EQ(LoadCompanionState(*block).loadStatus, kLoadClean);
   EXPECT_EQ(ModelDifference(many, ModelOfBlock(*block)), "");
-  EXPECT_LT(writeMs, 1000u);
-  EXPECT_LT(readMs, 60000u);  // the profile API opens the file once per section
 
   const DWORD saveStart = GetTickCount();
+  const DWORD saveCpuStart = ThreadCpuMs();
   ASSERT_TRUE(WriteSettingFromBlock(*block));
-  EXPECT_LT(GetTickCount() - saveStart, 1000u);
+  const DWORD saveMs = GetTickCount() - saveStart;
+  const DWORD saveCpuMs = ThreadCpuMs() - saveCpuStart;
+  std::printf("%zu rules, wall (this thread's processor) time in ms: written %lu (%lu), read %lu (%lu), saved from "
+              "the block %lu (%lu)\n",
+              rules, writeMs, writeCpuMs, readMs, readCpuMs, saveMs, saveCpuMs);
+  // Processor time: the machine running the tests may be busy with others.
+  EXPECT_LT(writeCpuMs, 500u);
+  EXPECT_LT(saveCpuMs, 500u);
+  // The profile API opens the file again for every section it is asked
+  // for; under emulation that is most of the reading.
+  EXPECT_LT(readMs, 60000u);
 }
 
 }  // namespace
