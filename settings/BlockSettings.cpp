@@ -104,8 +104,15 @@ void ReadSettingIntoBlock(SharedBlock& block) {
   SettingsModel model;
   LoadedFile loaded = LoadSettingsFile(path, model);
   BuiltList list;
-  if (!BuildTargetList(model, list)) loaded.report.Note("memory", "not every rule could be held");
-  const CompanionState state = Outcome(path, loaded);
+  const bool complete = BuildTargetList(model, list);
+  CompanionState state;
+  try {
+    if (!complete) loaded.report.Note("memory", "not every rule could be held");
+    state = Outcome(path, loaded);
+  } catch (...) {
+    FreeTargetList(list.targets, list.count);
+    throw;
+  }
 
   SettingsRecord settings;
   std::memset(&settings, 0, sizeof settings);

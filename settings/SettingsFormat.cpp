@@ -10,6 +10,14 @@ std::string_view BoundedString(const char* field, size_t size) {
   return std::string_view(field, nul ? static_cast<const char*>(nul) - field : size);
 }
 
+int32_t Clamp(int32_t value, int32_t low, int32_t high) { return value < low ? low : value > high ? high : value; }
+
+// Values are written within the ranges that reading accepts, so that a
+// saved file always reads back as written.
+int32_t ClampValue(int32_t value, bool percent) {
+  return percent ? Clamp(value, kMinPercent, kMaxPercent) : Clamp(value, kMinPixels, kMaxPixels);
+}
+
 void AppendKey(std::string& out, const char* key) {
   out += key;
   out += '=';
@@ -33,10 +41,11 @@ void AppendMatch(std::string& out, const char* key, uint8_t mode, const char* pa
 void AppendSize(std::string& out, const char* key, const SizeSpec& spec) {
   AppendKey(out, key);
   const uint8_t mode = spec.mode <= kSizePercent ? spec.mode : uint8_t{kSizeKeep};
+  const int32_t value = ClampValue(spec.value, mode == kSizePercent);
   out += SizeModeWord(mode);
-  if (mode != kSizeKeep || spec.value != 0) {
+  if (mode != kSizeKeep || value != 0) {
     out += ' ';
-    AppendNumber(out, spec.value);
+    AppendNumber(out, value);
   }
   out += "\r\n";
 }
@@ -46,7 +55,7 @@ void AppendPosition(std::string& out, const char* key, const PositionSpec& spec)
   const bool known = spec.anchor <= kAnchorFar && spec.offsetKind <= kOffsetPercent;
   const uint8_t anchor = known ? spec.anchor : uint8_t{kAnchorKeep};
   const uint8_t kind = known ? spec.offsetKind : uint8_t{kOffsetFlush};
-  const int32_t value = known ? spec.value : 0;
+  const int32_t value = known ? ClampValue(spec.value, kind == kOffsetPercent) : 0;
   out += AnchorWord(anchor);
   if (anchor != kAnchorKeep || kind != kOffsetFlush || value != 0) {
     out += ' ';
@@ -110,7 +119,7 @@ std::string FormatSettingsFile(const SettingsModel& model, const Charset& charse
   out += model.general.monitoringEnabled ? "on" : "off";
   out += "\r\n";
   AppendKey(out, "Interval");
-  AppendNumber(out, model.general.monitorInterval);
+  AppendNumber(out, Clamp(model.general.monitorInterval, kMinInterval, kMaxInterval));
   out += "\r\n";
   AppendFlag(out, "ReapplyOnWorkAreaChange", model.general.reapplyOnWorkAreaChange);
   AppendFlag(out, "OpenSettingsAtStart", model.general.openSettingsAtStart);

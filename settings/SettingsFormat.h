@@ -15,7 +15,10 @@ constexpr char kSettingsSection[] = "Settings";
 std::string TargetSectionName(size_t targetIndex);
 std::string ChildSectionName(size_t targetIndex, size_t childIndex);
 
-// CRLF line ends; strings in the code page that charset describes.
+// CRLF line ends; strings in the code page that charset describes. Numbers
+// out of range are written clamped and values outside an enumeration as its
+// safe word, so that whatever the block holds, the file reads back without
+// a fault.
 std::string FormatSettingsFile(const SettingsModel& model, const Charset& charset);
 
 // One rule's keys, each line ending in CRLF (used for targets and children).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 #include "SampleSettings.h"
 #include "settings/SettingsFormat.h"
@@ -232,6 +233,31 @@ TEST(SettingsFormat, DamagedTextHasItsDocumentedOutcome) {
     }
     if (c.check && parsed.model.targets.size() == c.targets) c.check(parsed.model);
   }
+}
+
+TEST(SettingsFormat, WhateverTheRecordsHoldTheFileReadsBackClean) {
+  // Records of random bytes: every field out of its range at times, strings
+  // without their NUL. Written and read once they are in range; written and
+  // read again, nothing changes.
+  std::mt19937 random(42);
+  SettingsModel model;
+  model.general.monitorInterval = -7;
+  for (int t = 0; t < 200; ++t) {
+    TargetRules rules;
+    auto* bytes = reinterpret_cast<uint8_t*>(&rules.record);
+    for (size_t i = 0; i < sizeof rules.record; ++i) bytes[i] = static_cast<uint8_t>(random() % 4 ? random() : random() % 6);
+    if (t % 3 == 0) rules.children.push_back(rules.record);
+    model.targets.push_back(rules);
+  }
+  const Parsed first = Parse(FormatSettingsFile(model, kShiftJis));
+  EXPECT_FALSE(first.report.damaged) << Notes(first.report);
+  ASSERT_EQ(first.model.targets.size(), model.targets.size());
+  EXPECT_EQ(first.model.general.monitorInterval, kMinInterval);
+  const std::string again = FormatSettingsFile(first.model, kShiftJis);
+  const Parsed second = Parse(again);
+  EXPECT_FALSE(second.report.damaged) << Notes(second.report);
+  EXPECT_EQ(ModelDifference(first.model, second.model), "");
+  EXPECT_EQ(FormatSettingsFile(second.model, kShiftJis), again);
 }
 
 TEST(SettingsFormat, ManyRulesComeBack) {
