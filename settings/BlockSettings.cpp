@@ -1,17 +1,16 @@
 #include "settings/BlockSettings.h"
 
 #include <cstring>
-#include <string>
 
 #include "settings/CompanionState.h"
 #include "settings/SettingsFormat.h"
 
 namespace {
 
-std::string IniPathOf(const SharedBlock& block) {
-  const void* nul = std::memchr(block.iniPath, 0, sizeof block.iniPath);
-  if (!nul) return std::string();  // a path without its end is no path
-  return std::string(block.iniPath);
+// The block's iniPath, or null when it holds none (or one without its end).
+const char* IniPathOf(const SharedBlock& block) {
+  if (!std::memchr(block.iniPath, 0, sizeof block.iniPath) || !block.iniPath[0]) return nullptr;
+  return block.iniPath;
 }
 
 struct BuiltList {
@@ -23,7 +22,7 @@ struct BuiltList {
 // the program's own rule list is, so the program frees it as its own.
 bool BuildTargetList(const SettingsModel& model, BuiltList& list) {
   list = BuiltList{};
-  const size_t count = model.targets.size();
+  const size_t count = model.targets.Size();
   if (count == 0) return true;
   HANDLE heap = GetProcessHeap();
   auto* targets = static_cast<TargetEntry*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, count * sizeof(TargetEntry)));
@@ -32,15 +31,15 @@ bool BuildTargetList(const SettingsModel& model, BuiltList& list) {
   for (size_t i = 0; i < count; ++i) {
     const TargetRules& rules = model.targets[i];
     targets[i].record = rules.record;
-    if (rules.children.empty()) continue;
-    const size_t bytes = rules.children.size() * sizeof(TargetRecord);
+    if (rules.children.Empty()) continue;
+    const size_t bytes = rules.children.Size() * sizeof(TargetRecord);
     void* children = HeapAlloc(heap, HEAP_ZERO_MEMORY, bytes);
     if (!children) {
       complete = false;
       continue;
     }
-    std::memcpy(children, rules.children.data(), bytes);
-    targets[i].NumOfChildren = static_cast<int32_t>(rules.children.size());
+    std::memcpy(children, rules.children.Data(), bytes);
+    targets[i].NumOfChildren = static_cast<int32_t>(rules.children.Size());
     targets[i].children = PointerValue(children);
   }
   list.targets = targets;
@@ -57,17 +56,12 @@ void FreeTargetList(TargetEntry* targets, int32_t count) {
   HeapFree(heap, 0, targets);
 }
 
-void CopyStamp(CompanionState& state, const std::string& suffix) {
-  std::memset(state.damagedCopy, 0, sizeof state.damagedCopy);
-  std::memcpy(state.damagedCopy, suffix.data(),
-              suffix.size() < sizeof state.damagedCopy ? suffix.size() : sizeof state.damagedCopy - 1);
-}
-
 // Decides the outcome of a reading and keeps the copy of a damaged file.
-CompanionState Outcome(const std::string& path, LoadedFile& loaded) {
+CompanionState Outcome(const char* path, const LoadedFile& loaded) {
   CompanionState state = {};
   state.signature = kCompanionSignature;
-  std::string copy;
+  char suffix[kCopySuffixSize] = {};
+  bool copied = false;
   switch (loaded.read) {
     case FileRead::kMissing:
       state.loadStatus = kLoadNoFile;
@@ -79,40 +73,35 @@ CompanionState Outcome(const std::string& path, LoadedFile& loaded) {
       state.copyBeforeSave = 1;
       return state;
     case FileRead::kTooLarge:
-      copy = KeepDamagedCopyOfFile(path);
+      copied = KeepDamagedCopyOfFile(path, suffix);
       break;
     case FileRead::kRead:
       if (!loaded.report.damaged) {
         state.loadStatus = kLoadClean;
         return state;
       }
-      copy = KeepDamagedCopy(path, loaded.bytes);
+      copied = KeepDamagedCopy(path, loaded.bytes.View(), suffix);
       break;
   }
   state.loadStatus = kLoadRepaired;
-  state.copyBeforeSave = copy.empty() ? 1 : 0;
-  CopyStamp(state, copy);
+  state.copyBeforeSave = copied ? 0 : 1;
+  static_assert(sizeof suffix <= sizeof state.damagedCopy);
+  std::memcpy(state.damagedCopy, suffix, sizeof suffix);
   return state;
 }
 
 }  // namespace
 
 void ReadSettingIntoBlock(SharedBlock& block) {
-  const std::string path = IniPathOf(block);
-  if (path.empty() || block.monitoringEnabled) return;
+  const char* path = IniPathOf(block);
+  if (!path || block.monitoringEnabled) return;
 
   SettingsModel model;
-  LoadedFile loaded = LoadSettingsFile(path, model);
+  LoadedFile loaded;
+  LoadSettingsFile(path, model, loaded);
   BuiltList list;
-  const bool complete = BuildTargetList(model, list);
-  CompanionState state;
-  try {
-    if (!complete) loaded.report.Note("memory", "not every rule could be held");
-    state = Outcome(path, loaded);
-  } catch (...) {
-    FreeTargetList(list.targets, list.count);
-    throw;
-  }
+  if (!BuildTargetList(model, list)) loaded.report.Note("memory", "not every rule could be held");
+  const CompanionState state = Outcome(path, loaded);
 
   SettingsRecord settings;
   std::memset(&settings, 0, sizeof settings);
@@ -135,33 +124,38 @@ void ReadSettingIntoBlock(SharedBlock& block) {
   block.monitoringEnabled = model.general.monitoringEnabled ? 1 : 0;
 }
 
-SettingsModel SnapshotOfBlock(const SharedBlock& block) {
-  SettingsModel model;
+bool SnapshotOfBlock(const SharedBlock& block, SettingsModel& model) {
+  model = SettingsModel{};
   model.general.monitorInterval = block.activeSettings.monitorInterval;
   model.general.reapplyOnWorkAreaChange = block.activeSettings.reapplyOnWorkAreaChange ? 1 : 0;
   model.general.openSettingsAtStart = OpenAtStartPreference(block.activeSettings) ? 1 : 0;
   model.general.monitoringEnabled = block.monitoringEnabled ? 1 : 0;
   const TargetEntry* targets = TargetsOf(&block);
-  if (!targets || block.NumOfTargets <= 0) return model;
-  model.targets.reserve(static_cast<size_t>(block.NumOfTargets));
+  if (!targets || block.NumOfTargets <= 0) return true;
+  if (!model.targets.Reserve(static_cast<size_t>(block.NumOfTargets))) return false;
   for (int32_t i = 0; i < block.NumOfTargets; ++i) {
-    TargetRules rules{targets[i].record, {}};
+    if (!AddTarget(model, targets[i].record)) return false;
     const TargetRecord* children = ChildrenOf(&targets[i]);
-    if (children && targets[i].NumOfChildren > 0) rules.children.assign(children, children + targets[i].NumOfChildren);
-    model.targets.push_back(std::move(rules));
+    if (!children || targets[i].NumOfChildren <= 0) continue;
+    TargetRules& rules = model.targets[model.targets.Size() - 1];
+    if (!rules.children.Reserve(static_cast<size_t>(targets[i].NumOfChildren))) return false;
+    for (int32_t c = 0; c < targets[i].NumOfChildren; ++c) AddChild(rules, children[c]);
   }
-  return model;
+  return true;
 }
 
 bool WriteSettingFromBlock(SharedBlock& block, const FileSteps& steps) {
-  const std::string path = IniPathOf(block);
-  if (path.empty() || LoadCompanionState(block).signature != kCompanionSignature) return false;
-  const std::string text = FormatSettingsFile(SnapshotOfBlock(block), SystemCharset().Get());
+  const char* path = IniPathOf(block);
+  if (!path || LoadCompanionState(block).signature != kCompanionSignature) return false;
+  SettingsModel model;
+  TextBuffer text;
+  SystemCharset charset;
+  if (!SnapshotOfBlock(block, model) || !FormatSettingsFile(model, charset.Get(), text)) return false;
   SaveLock lock(path);
   if (!lock.Held()) return false;
   // Read under the lock: another save may have set the file aside already.
   CompanionState state = LoadCompanionState(block);
-  const bool saved = ReplaceSettingsFile(path, text, state.copyBeforeSave != 0, steps);
+  const bool saved = ReplaceSettingsFile(path, text.View(), state.copyBeforeSave != 0, steps);
   if (saved && state.copyBeforeSave) {
     state.copyBeforeSave = 0;
     StoreCompanionState(block, state);

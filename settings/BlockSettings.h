@@ -16,5 +16,5 @@ void ReadSettingIntoBlock(SharedBlock& block);
 // filled, so a missing module at start cannot cost the user the file.
 bool WriteSettingFromBlock(SharedBlock& block, const FileSteps& steps = FileSteps{});
 
-// The block's state as the file holds it.
-SettingsModel SnapshotOfBlock(const SharedBlock& block);
+// The block's state as the file holds it; false when memory ran out.
+bool SnapshotOfBlock(const SharedBlock& block, SettingsModel& model);

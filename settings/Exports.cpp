@@ -43,15 +43,10 @@ class ProgramBlock {
   void* view_ = nullptr;
 };
 
-// Nothing may escape into the program: an exception across the export
-// would end it.
 template <class Work>
 void WithProgramBlock(Work work) {
-  try {
-    ProgramBlock block;
-    if (SharedBlock* view = block.Get()) work(*view);
-  } catch (...) {
-  }
+  ProgramBlock block;
+  if (SharedBlock* view = block.Get()) work(*view);
 }
 
 }  // namespace

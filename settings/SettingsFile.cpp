@@ -2,9 +2,16 @@
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace {
+
+constexpr size_t kPathBufferSize = MAX_PATH + 64;  // a path and any suffix of ours
+
+// path + suffix into out; false when it does not fit.
+bool JoinPath(const char* path, const char* suffix, char (&out)[kPathBufferSize]) {
+  const int length = std::snprintf(out, sizeof out, "%s%s", path, suffix);
+  return length > 0 && static_cast<size_t>(length) < sizeof out;
+}
 
 // Whether one character of the ANSI code page comes back unchanged from a
 // conversion to UTF-16 and back, as the profile API makes it.
@@ -18,15 +25,16 @@ bool RoundTrips(const char* ch, size_t length) {
 }
 
 bool KnownRoundTrip(const char* ch, size_t length, void* context) {
-  auto& known = *static_cast<std::vector<uint8_t>*>(context);
+  auto* known = static_cast<uint8_t*>(context);
+  if (!known) return RoundTrips(ch, length);
   const auto first = static_cast<uint8_t>(ch[0]);
-  const size_t index = length == 2 ? (first << 8 | static_cast<uint8_t>(ch[1])) : 0x10000 + first;
+  const size_t index = length == 2 ? (size_t{first} << 8 | static_cast<uint8_t>(ch[1])) : 0x10000 + first;
   if (!known[index]) known[index] = RoundTrips(ch, length) ? 1 : 2;
   return known[index] == 1;
 }
 
-FileRead ReadRawFile(const std::string& path, std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+FileRead ReadRawFile(const char* path, TextBuffer& bytes) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
@@ -38,97 +46,106 @@ FileRead ReadRawFile(const std::string& path, std::string& bytes) {
     result = FileRead::kFailed;
   } else if (size.QuadPart > kMaxSettingsFileBytes) {
     result = FileRead::kTooLarge;
+  } else if (!bytes.Resize(static_cast<size_t>(size.QuadPart))) {
+    result = FileRead::kFailed;
   } else {
-    bytes.resize(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
-    while (done < bytes.size()) {
+    while (done < bytes.Size()) {
       DWORD got = 0;
-      if (!ReadFile(file, &bytes[done], static_cast<DWORD>(bytes.size() - done), &got, nullptr)) {
+      if (!ReadFile(file, bytes.Data() + done, static_cast<DWORD>(bytes.Size() - done), &got, nullptr)) {
         result = FileRead::kFailed;
         break;
       }
       if (got == 0) break;  // the file shrank while being read
       done += got;
     }
-    bytes.resize(done);
+    bytes.Resize(done);
   }
   CloseHandle(file);
-  if (result != FileRead::kRead) bytes.clear();
+  if (result != FileRead::kRead) bytes.Clear();
   return result;
 }
 
-std::string WideToAnsi(const std::wstring& wide, ParseReport& report) {
-  if (wide.empty()) return std::string();
-  BOOL usedDefault = FALSE;
-  const int count = static_cast<int>(wide.size());
-  const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), count, nullptr, 0, nullptr, nullptr);
-  std::string text(bytes > 0 ? bytes : 0, '\0');
-  if (bytes > 0) {
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), count, &text[0], bytes, nullptr, &usedDefault);
+// UTF-16 text into the ANSI code page, NUL characters dropped.
+void WideToAnsi(const wchar_t* wide, size_t count, TextBuffer& text, ParseReport& report) {
+  Array<wchar_t> kept;
+  if (!kept.Reserve(count + 1)) {
+    report.Note("file", "could not be converted in memory");
+    return;
   }
+  for (size_t i = 0; i < count; ++i) {
+    if (wide[i]) kept.Append(wchar_t(wide[i]));
+  }
+  if (kept.Size() < count) report.Note("file", "NUL characters");
+  if (kept.Empty()) return;
+  const int n = static_cast<int>(kept.Size());
+  const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, kept.Data(), n, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0 || !text.Resize(static_cast<size_t>(bytes))) {
+    report.Note("file", "could not be converted");
+    return;
+  }
+  BOOL usedDefault = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, kept.Data(), n, text.Data(), bytes, nullptr, &usedDefault);
   if (usedDefault) report.Note("file", "characters that code page 932 cannot hold");
-  return text;
 }
 
 // The text for the profile API in the ANSI code page: a UTF-8 or UTF-16
 // file (told by its byte-order mark) is converted, NUL bytes are dropped.
-// Sets converted when the text differs from the file's bytes.
-std::string TextForProfile(const std::string& bytes, ParseReport& report, bool& converted) {
-  converted = false;
-  const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
-  const size_t n = bytes.size();
-  std::wstring wide;
+// Returns false when the file's bytes can be read as they are.
+bool ConvertForProfile(TextView bytes, TextBuffer& text, ParseReport& report) {
+  const auto* b = reinterpret_cast<const uint8_t*>(bytes.data);
+  const size_t n = bytes.size;
   if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-    converted = true;
-    const char* utf8 = bytes.data() + 3;
     const int length = static_cast<int>(n - 3);
     if (length > 0) {
-      int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, length, nullptr, 0);
+      int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data + 3, length, nullptr, 0);
       if (count <= 0) {
         report.Note("file", "bytes that are not UTF-8");
-        count = MultiByteToWideChar(CP_UTF8, 0, utf8, length, nullptr, 0);
+        count = MultiByteToWideChar(CP_UTF8, 0, bytes.data + 3, length, nullptr, 0);
       }
-      wide.resize(count > 0 ? count : 0);
-      if (count > 0) MultiByteToWideChar(CP_UTF8, 0, utf8, length, &wide[0], count);
+      Array<wchar_t> wide;
+      if (count > 0 && wide.Reserve(static_cast<size_t>(count))) {
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data + 3, length, wide.Data(), count);
+        WideToAnsi(wide.Data(), static_cast<size_t>(count), text, report);
+      } else {
+        report.Note("file", "could not be converted");
+      }
     }
-  } else if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
-    converted = true;
+    CheckRawText(text.View(), report);
+    return true;
+  }
+  if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
     const bool bigEndian = b[0] == 0xFE;
     if (n % 2) report.Note("file", "UTF-16 with an odd number of bytes");
-    for (size_t i = 2; i + 1 < n; i += 2) {
-      wide += static_cast<wchar_t>(bigEndian ? (b[i] << 8) | b[i + 1] : b[i] | (b[i + 1] << 8));
+    Array<wchar_t> wide;
+    if (wide.Reserve(n / 2)) {
+      for (size_t i = 2; i + 1 < n; i += 2) {
+        wide.Append(static_cast<wchar_t>(bigEndian ? (b[i] << 8) | b[i + 1] : b[i] | (b[i + 1] << 8)));
+      }
+      WideToAnsi(wide.Data(), wide.Size(), text, report);
+    } else {
+      report.Note("file", "could not be converted");
     }
-  } else {
-    CheckRawText(bytes, report);
-    if (bytes.find('\0') == std::string::npos) return bytes;
-    converted = true;
-    std::string text;
-    text.reserve(n);
-    for (char c : bytes) {
-      if (c) text += c;
-    }
-    return text;
+    CheckRawText(text.View(), report);
+    return true;
   }
-  if (wide.find(L'\0') != std::wstring::npos) {
-    report.Note("file", "NUL characters");
-    std::wstring kept;
-    for (wchar_t c : wide) {
-      if (c) kept += c;
+  CheckRawText(bytes, report);
+  if (bytes.Find('\0') == kNoPos) return false;
+  if (text.Reserve(n)) {
+    for (size_t i = 0; i < n; ++i) {
+      if (bytes[i]) text.Append(bytes[i]);
     }
-    wide.swap(kept);
   }
-  std::string text = WideToAnsi(wide, report);
-  CheckRawText(text, report);
-  return text;
+  return true;
 }
 
-bool WriteAll(HANDLE file, const std::string& bytes, const FileSteps& steps) {
+bool WriteAll(HANDLE file, TextView bytes, const FileSteps& steps) {
   constexpr size_t kChunk = 1 << 20;
   size_t done = 0;
-  while (done < bytes.size()) {
-    const DWORD chunk = static_cast<DWORD>(bytes.size() - done < kChunk ? bytes.size() - done : kChunk);
+  while (done < bytes.size) {
+    const DWORD chunk = static_cast<DWORD>(bytes.size - done < kChunk ? bytes.size - done : kChunk);
     DWORD written = 0;
-    if (!steps.write(file, bytes.data() + done, chunk, &written, nullptr) || written != chunk) return false;
+    if (!steps.write(file, bytes.data + done, chunk, &written, nullptr) || written != chunk) return false;
     done += chunk;
   }
   return true;
@@ -137,101 +154,105 @@ bool WriteAll(HANDLE file, const std::string& bytes, const FileSteps& steps) {
 // A private temporary copy for the profile API, removed again on scope exit.
 class TempTextFile {
  public:
-  explicit TempTextFile(const std::string& text) {
+  explicit TempTextFile(TextView text) {
     char folder[MAX_PATH];
-    char name[MAX_PATH];
     const DWORD length = GetTempPathA(MAX_PATH, folder);
-    if (length == 0 || length >= MAX_PATH || !GetTempFileNameA(folder, "pls", 0, name)) return;
-    path_ = name;
-    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    const bool written = file != INVALID_HANDLE_VALUE && WriteAll(file, text, FileSteps{});
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    ok_ = written;
+    if (length == 0 || length >= MAX_PATH || !GetTempFileNameA(folder, "pls", 0, path_)) return;
+    made_ = true;
+    HANDLE file = CreateFileA(path_, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    ok_ = WriteAll(file, text, FileSteps{});
+    CloseHandle(file);
   }
   ~TempTextFile() {
-    if (!path_.empty()) DeleteFileA(path_.c_str());
+    if (made_) DeleteFileA(path_);
   }
   TempTextFile(const TempTextFile&) = delete;
   TempTextFile& operator=(const TempTextFile&) = delete;
   bool Ok() const { return ok_; }
-  const std::string& Path() const { return path_; }
+  const char* Path() const { return path_; }
 
  private:
-  std::string path_;
+  char path_[MAX_PATH] = {};
+  bool made_ = false;
   bool ok_ = false;
 };
 
 // The profile API, with buffers that grow until a section fits. No section
 // or list of names can be longer than the text it came from.
-class ProfileReader final : public SectionReader {
- public:
-  ProfileReader(const std::string& path, size_t textBytes) : path_(path), limit_(textBytes + 16) {}
-
-  std::vector<std::string> Names() override {
-    std::vector<std::string> names;
-    std::vector<char> buffer(64 * 1024);
-    const std::string all = ReadGrowing(buffer, [this](char* buffer, DWORD size) {
-      return GetPrivateProfileSectionNamesA(buffer, size, path_.c_str());
-    });
-    for (size_t start = 0; start < all.size();) {
-      const size_t end = all.find('\0', start);
-      const size_t stop = end == std::string::npos ? all.size() : end;
-      if (stop > start) names.emplace_back(all, start, stop - start);
-      start = stop + 1;
-    }
-    return names;
-  }
-
-  bool Lines(const std::string& section, std::string& lines) override {
-    lines = ReadGrowing(lineBuffer_, [this, &section](char* buffer, DWORD size) {
-      return GetPrivateProfileSectionA(section.c_str(), buffer, size, path_.c_str());
-    });
-    return true;
-  }
-
- private:
-  // Both calls return the buffer's size less two when the text was cut.
-  template <class Call>
-  std::string ReadGrowing(std::vector<char>& buffer, Call call) {
-    DWORD size = static_cast<DWORD>(buffer.size());
-    for (;;) {
-      const DWORD got = call(buffer.data(), size);
-      if (got + 2 < size || size >= limit_) return std::string(buffer.data(), got < size ? got : size);
-      const size_t bigger = size * 2 < limit_ ? size * 2 : limit_;
-      buffer.resize(bigger);
-      size = static_cast<DWORD>(bigger);
-    }
-  }
-
-  std::string path_;
-  size_t limit_;
-  // The profile API allocates twice the buffer for every call: a section
-  // buffer of a typical section's size keeps that cheap.
-  std::vector<char> lineBuffer_ = std::vector<char>(2048);
+struct ProfileFile {
+  const char* path;
+  size_t limit;
+  // The API allocates twice the buffer for every call: a buffer of a
+  // typical section's size keeps that cheap. It grows where needed and
+  // stays grown for the sections after.
+  TextBuffer lineBuffer;
 };
 
-std::string Stamp() {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  char stamp[40];
-  std::snprintf(stamp, sizeof stamp, "damaged-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-                now.wMinute, now.wSecond);
-  return stamp;
+// Both calls return the buffer's size less two when the text was cut.
+template <class Call>
+bool ReadGrowing(TextBuffer& buffer, size_t first, size_t limit, TextBuffer& out, Call call) {
+  size_t size = buffer.Size() ? buffer.Size() : first;
+  for (;;) {
+    if (!buffer.Resize(size)) return false;
+    const DWORD got = call(buffer.Data(), static_cast<DWORD>(size));
+    if (got + 2 < size || size >= limit) {
+      out.Clear();
+      out.Append(TextView(buffer.Data(), got < size ? got : size));
+      return out.Ok();
+    }
+    size = size * 2 < limit ? size * 2 : limit;
+  }
+}
+
+bool ProfileNames(void* context, TextBuffer& names) {
+  const auto& file = *static_cast<const ProfileFile*>(context);
+  TextBuffer buffer;
+  return ReadGrowing(buffer, 64 * 1024, file.limit, names, [&file](char* data, DWORD size) {
+    return GetPrivateProfileSectionNamesA(data, size, file.path);
+  });
+}
+
+bool ProfileLines(void* context, const char* section, TextBuffer& lines) {
+  auto& file = *static_cast<ProfileFile*>(context);
+  return ReadGrowing(file.lineBuffer, 2048, file.limit, lines, [&file, section](char* data, DWORD size) {
+    return static_cast<DWORD>(GetPrivateProfileSectionA(section, data, size, file.path));
+  });
+}
+
+void ParseProfileFile(const char* path, size_t textBytes, SettingsModel& model, ParseReport& report) {
+  ProfileFile file{path, textBytes + 16, TextBuffer()};
+  SectionReader reader;
+  reader.context = &file;
+  reader.names = ProfileNames;
+  reader.lines = ProfileLines;
+  ParseSettingsFile(reader, SystemLeads(), model, report);
 }
 
 // Tries "<path>.<stamp>", then "-2", "-3", ... so that no copy is ever
 // overwritten; make(full name) returns 1 on success, 0 when the name is
 // taken, -1 on any other failure.
 template <class Make>
-std::string KeepUnderFreshName(const std::string& path, Make make) {
-  const std::string stamp = Stamp();
+bool KeepUnderFreshName(const char* path, char (&suffix)[kCopySuffixSize], Make make) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
   for (int n = 1; n <= 100; ++n) {
-    const std::string suffix = n == 1 ? stamp : stamp + "-" + std::to_string(n);
-    const int made = make(path + "." + suffix);
-    if (made > 0) return suffix;
-    if (made < 0) return std::string();
+    std::snprintf(suffix, sizeof suffix, "damaged-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    if (n > 1) {
+      const size_t length = std::strlen(suffix);
+      std::snprintf(suffix + length, sizeof suffix - length, "-%d", n);
+    }
+    char name[kPathBufferSize];
+    char dotted[kCopySuffixSize + 1];
+    std::snprintf(dotted, sizeof dotted, ".%s", suffix);
+    if (!JoinPath(path, dotted, name)) break;
+    const int made = make(name);
+    if (made > 0) return true;
+    if (made < 0) break;
   }
-  return std::string();
+  suffix[0] = '\0';
+  return false;
 }
 
 bool NameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
@@ -249,70 +270,63 @@ LeadTable SystemLeads() {
   return leads;
 }
 
-SystemCharset::SystemCharset() : known_(0x10000 + 0x100) {
+SystemCharset::SystemCharset() : known_(static_cast<uint8_t*>(std::calloc(0x10000 + 0x100, 1))) {
   charset_.leads = SystemLeads();
   charset_.isKept = KnownRoundTrip;
-  charset_.context = &known_;
+  charset_.context = known_;
 }
 
-LoadedFile LoadSettingsFile(const std::string& path, SettingsModel& model) {
-  LoadedFile loaded;
+void LoadSettingsFile(const char* path, SettingsModel& model, LoadedFile& loaded) {
   model = SettingsModel{};
   loaded.read = ReadRawFile(path, loaded.bytes);
   if (loaded.read == FileRead::kTooLarge) loaded.report.Note("file", "too large for a settings file; defaults used");
-  if (loaded.read != FileRead::kRead) return loaded;
+  if (loaded.read != FileRead::kRead) return;
 
-  bool converted = false;
-  const std::string text = TextForProfile(loaded.bytes, loaded.report, converted);
-  const LeadTable leads = SystemLeads();
-  if (!converted) {
-    ProfileReader reader(path, text.size());
-    ParseSettingsFile(reader, leads, model, loaded.report);
-    return loaded;
+  TextBuffer text;
+  if (!ConvertForProfile(loaded.bytes.View(), text, loaded.report)) {
+    ParseProfileFile(path, loaded.bytes.Size(), model, loaded.report);
+    return;
   }
-  TempTextFile temp(text);
-  if (!temp.Ok()) {
+  TempTextFile temp(text.View());
+  if (!text.Ok() || !temp.Ok()) {
     loaded.report.Note("file", "no temporary copy for the conversion; defaults used");
-    return loaded;
+    return;
   }
-  ProfileReader reader(temp.Path(), text.size());
-  ParseSettingsFile(reader, leads, model, loaded.report);
-  return loaded;
+  ParseProfileFile(temp.Path(), text.Size(), model, loaded.report);
 }
 
-std::string KeepDamagedCopy(const std::string& path, const std::string& bytes) {
-  return KeepUnderFreshName(path, [&bytes](const std::string& name) {
-    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+bool KeepDamagedCopy(const char* path, TextView bytes, char (&suffix)[kCopySuffixSize]) {
+  return KeepUnderFreshName(path, suffix, [bytes](const char* name) {
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return NameTaken(GetLastError()) ? 0 : -1;
     const bool written = WriteAll(file, bytes, FileSteps{}) && FlushFileBuffers(file);
     CloseHandle(file);
-    if (!written) DeleteFileA(name.c_str());
+    if (!written) DeleteFileA(name);
     return written ? 1 : -1;
   });
 }
 
-std::string KeepDamagedCopyOfFile(const std::string& path) {
-  return KeepUnderFreshName(path, [&path](const std::string& name) {
-    if (CopyFileA(path.c_str(), name.c_str(), TRUE)) return 1;
+bool KeepDamagedCopyOfFile(const char* path, char (&suffix)[kCopySuffixSize]) {
+  return KeepUnderFreshName(path, suffix, [path](const char* name) {
+    if (CopyFileA(path, name, TRUE)) return 1;
     return NameTaken(GetLastError()) ? 0 : -1;
   });
 }
 
-std::string SaveMutexName(const std::string& path) {
+void SaveMutexName(const char* path, char (&name)[kMutexNameSize]) {
   // FNV-1a over the path with ASCII letters folded: file names compare
   // without case.
   uint32_t hash = 2166136261u;
-  for (char c : path) {
-    const char folded = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    hash = (hash ^ static_cast<uint8_t>(folded)) * 16777619u;
+  for (const char* p = path; *p; ++p) {
+    hash = (hash ^ static_cast<uint8_t>(*p >= 'a' && *p <= 'z' ? *p - 'a' + 'A' : *p)) * 16777619u;
   }
-  char name[64];
   std::snprintf(name, sizeof name, "PlenaraSettingsSave-%08X", static_cast<unsigned>(hash));
-  return name;
 }
 
-SaveLock::SaveLock(const std::string& path) {
-  mutex_ = CreateMutexA(nullptr, FALSE, SaveMutexName(path).c_str());
+SaveLock::SaveLock(const char* path) {
+  char name[kMutexNameSize];
+  SaveMutexName(path, name);
+  mutex_ = CreateMutexA(nullptr, FALSE, name);
   if (!mutex_) return;
   // An abandoned lock (a saver that died) is ours now; the file it left is
   // whole, since it is only ever replaced in one step.
@@ -325,31 +339,33 @@ SaveLock::~SaveLock() {
   if (mutex_) CloseHandle(mutex_);
 }
 
-bool ReplaceSettingsFile(const std::string& path, const std::string& text, bool keepCopyFirst,
-                         const FileSteps& steps) {
-  const bool exists = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (keepCopyFirst && exists && KeepDamagedCopyOfFile(path).empty()) return false;
+bool ReplaceSettingsFile(const char* path, TextView text, bool keepCopyFirst, const FileSteps& steps) {
+  char temp[kPathBufferSize];
+  char backup[kPathBufferSize];
+  if (!JoinPath(path, ".new", temp) || !JoinPath(path, ".bak", backup)) return false;
+  const bool exists = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+  char suffix[kCopySuffixSize];
+  if (keepCopyFirst && exists && !KeepDamagedCopyOfFile(path, suffix)) return false;
 
-  const std::string temp = path + ".new";
-  HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool written = WriteAll(file, text, steps) && steps.flush(file);
   CloseHandle(file);
   if (!written) {
-    DeleteFileA(temp.c_str());
+    DeleteFileA(temp);
     return false;
   }
   // The previous file stays at hand; a .bak that cannot be written does not
   // stop the save.
-  if (exists) CopyFileA(path.c_str(), (path + ".bak").c_str(), FALSE);
-  if (!steps.replace(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileA(temp.c_str());
+  if (exists) CopyFileA(path, backup, FALSE);
+  if (!steps.replace(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileA(temp);
     return false;
   }
   return true;
 }
 
-bool SaveSettingsText(const std::string& path, const std::string& text, const FileSteps& steps) {
+bool SaveSettingsText(const char* path, TextView text, const FileSteps& steps) {
   SaveLock lock(path);
   return lock.Held() && ReplaceSettingsFile(path, text, false, steps);
 }

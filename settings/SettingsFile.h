@@ -3,12 +3,10 @@
 // replacing it whole so that it is never half-written.
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 #include "settings/SettingsModel.h"
 #include "settings/SettingsParse.h"
 #include "settings/SettingsText.h"
+#include "settings/Text.h"
 
 // Lead bytes of the system's ANSI code page.
 LeadTable SystemLeads();
@@ -19,37 +17,42 @@ LeadTable SystemLeads();
 class SystemCharset {
  public:
   SystemCharset();
+  ~SystemCharset() { std::free(known_); }
   SystemCharset(const SystemCharset&) = delete;
   SystemCharset& operator=(const SystemCharset&) = delete;
   const Charset& Get() const { return charset_; }
 
  private:
-  std::vector<uint8_t> known_;  // per character: 0 not tried, 1 kept, 2 lost
+  uint8_t* known_;  // per character: 0 not tried, 1 kept, 2 lost; null: try every time
   Charset charset_;
 };
 
 enum class FileRead { kRead, kMissing, kFailed, kTooLarge };
 
-// Files larger than this are not settings files.
-constexpr DWORD kMaxSettingsFileBytes = 64u << 20;
+// Files larger than this are not settings files (10,000 rules take 4 MB).
+constexpr DWORD kMaxSettingsFileBytes = 16u << 20;
 
 struct LoadedFile {
   FileRead read = FileRead::kMissing;
-  std::string bytes;  // the file as it was, for the copy of a damaged one
+  TextBuffer bytes;  // the file as it was, for the copy of a damaged one
   ParseReport report;
 };
 
 // Fills model from the file at path; defaults when there is none or it is
 // not understood. The report says whether anything was not taken as written.
-LoadedFile LoadSettingsFile(const std::string& path, SettingsModel& model);
+void LoadSettingsFile(const char* path, SettingsModel& model, LoadedFile& loaded);
+
+// Room for "damaged-YYYYMMDD-HHMMSS-nnn" and the NUL.
+constexpr size_t kCopySuffixSize = 32;
 
 // Keeps bytes under "<path>.damaged-YYYYMMDD-HHMMSS[-n]", a name no save ever
-// reuses. Returns the suffix after "<path>." or "" when no copy could be made.
-std::string KeepDamagedCopy(const std::string& path, const std::string& bytes);
+// reuses. Writes the part after "<path>." into suffix; false when no copy
+// could be made.
+bool KeepDamagedCopy(const char* path, TextView bytes, char (&suffix)[kCopySuffixSize]);
 
 // The same for the file on disk as it is now (a file that could not be read
 // at start, kept before it is replaced).
-std::string KeepDamagedCopyOfFile(const std::string& path);
+bool KeepDamagedCopyOfFile(const char* path, char (&suffix)[kCopySuffixSize]);
 
 // The steps of a save that can fail; tests put failing ones in their place,
 // since running as root under Wine no attribute makes a real write fail.
@@ -64,12 +67,13 @@ struct FileSteps {
 // mutex per file (its name from the path, which may not hold a backslash),
 // held for one save only; never send a message to the main window while
 // holding it.
-std::string SaveMutexName(const std::string& path);
+constexpr size_t kMutexNameSize = 40;
+void SaveMutexName(const char* path, char (&name)[kMutexNameSize]);
 constexpr DWORD kSaveWaitMs = 10000;
 
 class SaveLock {
  public:
-  explicit SaveLock(const std::string& path);
+  explicit SaveLock(const char* path);
   ~SaveLock();
   SaveLock(const SaveLock&) = delete;
   SaveLock& operator=(const SaveLock&) = delete;
@@ -85,8 +89,7 @@ class SaveLock {
 // keepCopyFirst, the old file is first kept as a damaged copy, and without
 // that copy nothing is replaced. Returns false, with the old file whole,
 // when any step fails.
-bool ReplaceSettingsFile(const std::string& path, const std::string& text, bool keepCopyFirst,
-                         const FileSteps& steps = FileSteps{});
+bool ReplaceSettingsFile(const char* path, TextView text, bool keepCopyFirst, const FileSteps& steps = FileSteps{});
 
 // Takes the lock and replaces the file; false when either fails.
-bool SaveSettingsText(const std::string& path, const std::string& text, const FileSteps& steps = FileSteps{});
+bool SaveSettingsText(const char* path, TextView text, const FileSteps& steps = FileSteps{});

@@ -1,9 +1,8 @@
 #pragma once
 // Writes the whole settings file as text, in memory, in one pass.
-#include <string>
-
 #include "settings/SettingsModel.h"
 #include "settings/SettingsText.h"
+#include "settings/Text.h"
 
 constexpr int32_t kFormatVersion = 1;
 
@@ -12,14 +11,12 @@ constexpr int32_t kFormatVersion = 1;
 // name with every name before it, so names that differ in their first
 // character keep a list of thousands of rules quick to read.
 constexpr char kSettingsSection[] = "Settings";
-std::string TargetSectionName(size_t targetIndex);
-std::string ChildSectionName(size_t targetIndex, size_t childIndex);
 
 // CRLF line ends; strings in the code page that charset describes. Numbers
 // out of range are written clamped and values outside an enumeration as its
 // safe word, so that whatever the block holds, the file reads back without
-// a fault.
-std::string FormatSettingsFile(const SettingsModel& model, const Charset& charset);
+// a fault. False when memory ran out (out then holds no usable file).
+bool FormatSettingsFile(const SettingsModel& model, const Charset& charset, TextBuffer& out);
 
 // One rule's keys, each line ending in CRLF (used for targets and children).
-void AppendRuleKeys(std::string& out, const TargetRecord& record, const Charset& charset);
+void AppendRuleKeys(TextBuffer& out, const TargetRecord& record, const Charset& charset);

@@ -16,3 +16,11 @@ LeadTable ShiftJisLeads() {
   for (int b = 0xE0; b <= 0xFC; ++b) table.lead[b] = true;
   return table;
 }
+
+bool AddTarget(SettingsModel& model, const TargetRecord& record) {
+  TargetRules rules;
+  rules.record = record;
+  return model.targets.Append(static_cast<TargetRules&&>(rules));
+}
+
+bool AddChild(TargetRules& target, const TargetRecord& record) { return target.children.Append(record); }

@@ -3,9 +3,8 @@
 // settings, and the targets with their child rules in list order.
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <vector>
 
+#include "settings/Text.h"
 #include "shared/TargetRecord.h"
 
 constexpr int32_t kDefaultInterval = 500;
@@ -34,13 +33,18 @@ struct GeneralSettings {
 
 struct TargetRules {
   TargetRecord record;
-  std::vector<TargetRecord> children;
+  Array<TargetRecord> children;
 };
 
 struct SettingsModel {
   GeneralSettings general;
-  std::vector<TargetRules> targets;
+  Array<TargetRules> targets;
 };
+
+// Appends a target (with no children) or a child of the last target;
+// false when memory runs out.
+bool AddTarget(SettingsModel& model, const TargetRecord& record);
+bool AddChild(TargetRules& target, const TargetRecord& record);
 
 // A rule as a new section without keys would make it: enabled, once only,
 // matching anything and doing nothing.

@@ -1,15 +1,12 @@
 #include "settings/SettingsParse.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "settings/SettingsFormat.h"
 #include "settings/SettingsText.h"
 
 namespace {
-
-constexpr size_t kMaxNotes = 50;
 
 enum RuleKey {
   kKeyName,
@@ -27,9 +24,9 @@ enum RuleKey {
   kKeyClose,
   kRuleKeyCount,
 };
-constexpr const char* kRuleKeys[kRuleKeyCount] = {"Name",     "Enabled", "Once", "Class",    "Title",
-                                                  "Size",     "Width",   "Height", "Position", "X",
-                                                  "Y",        "Activate", "Close"};
+constexpr const char* kRuleKeys[kRuleKeyCount] = {"Name", "Enabled", "Once",     "Class", "Title",
+                                                  "Size", "Width",   "Height",   "Position", "X",
+                                                  "Y",    "Activate", "Close"};
 
 enum SettingsKey {
   kKeyVersion,
@@ -39,19 +36,18 @@ enum SettingsKey {
   kKeyOpenAtStart,
   kSettingsKeyCount,
 };
-constexpr const char* kSettingsKeys[kSettingsKeyCount] = {"Version", "Monitoring", "Interval", "ReapplyOnWorkAreaChange",
-                                                          "OpenSettingsAtStart"};
+constexpr const char* kSettingsKeys[kSettingsKeyCount] = {"Version", "Monitoring", "Interval",
+                                                          "ReapplyOnWorkAreaChange", "OpenSettingsAtStart"};
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
+// What the readers of one section share.
+struct Section {
+  TextView where;
+  const LeadTable& leads;
+  ParseReport& report;
+};
 
 template <size_t N>
-int KeyIndex(const char* const (&keys)[N], std::string_view key) {
+int KeyIndex(const char* const (&keys)[N], TextView key) {
   for (size_t i = 0; i < N; ++i) {
     if (EqualsNoCase(key, keys[i])) return static_cast<int>(i);
   }
@@ -61,253 +57,310 @@ int KeyIndex(const char* const (&keys)[N], std::string_view key) {
 // Calls take(key index, value) once for each known key, first occurrence
 // only; notes everything else. Returns the set of keys seen, as bits.
 template <size_t N, class Take>
-uint32_t ForEachKey(std::string_view lines, const char* const (&keys)[N], ParseReport& report, std::string_view where,
-                    Take take) {
+uint32_t ForEachKey(TextView lines, const char* const (&keys)[N], Section& s, Take take) {
   uint32_t seen = 0;
   size_t start = 0;
-  while (start < lines.size()) {
-    size_t end = lines.find('\0', start);
-    if (end == std::string_view::npos) end = lines.size();
-    const std::string_view line = lines.substr(start, end - start);
+  while (start < lines.size) {
+    size_t end = lines.Find('\0', start);
+    if (end == kNoPos) end = lines.size;
+    const TextView line = lines.Sub(start, end - start);
     start = end + 1;
-    if (line.empty()) continue;
-    const size_t equals = line.find('=');
-    if (equals == std::string_view::npos) {
-      report.Note(where, "a line without '='");
+    if (line.Empty()) continue;
+    const size_t equals = line.Find('=');
+    if (equals == kNoPos) {
+      s.report.Note(s.where, "a line without '='");
       continue;
     }
-    const std::string_view key = Trim(line.substr(0, equals));
+    const TextView key = Trim(line.Sub(0, equals));
     const int index = KeyIndex(keys, key);
     if (index < 0) {
-      report.Note(where, "unknown key " + std::string(key.substr(0, 40)));
+      s.report.Note(s.where, "unknown key", key.Sub(0, 40));
       continue;
     }
     if (seen & (1u << index)) {
-      report.Note(where, "second " + std::string(key) + " ignored");
+      s.report.Note(s.where, "the second one ignored:", key);
       continue;
     }
     seen |= 1u << index;
-    take(index, Trim(line.substr(equals + 1)));
+    take(index, Trim(line.Sub(equals + 1)));
   }
   return seen;
 }
 
 template <size_t N>
-void NoteMissing(uint32_t seen, const char* const (&keys)[N], ParseReport& report, std::string_view where) {
+void NoteMissing(uint32_t seen, const char* const (&keys)[N], Section& s) {
   for (size_t i = 0; i < N; ++i) {
-    if (!(seen & (1u << i))) report.Note(where, std::string("missing ") + keys[i]);
+    if (!(seen & (1u << i))) s.report.Note(s.where, "missing", keys[i]);
   }
 }
 
-void StoreString(std::string_view text, char* field, size_t fieldSize, const LeadTable& leads, ParseReport& report,
-                 std::string_view where, const char* what) {
-  const size_t length = FitLength(text, fieldSize - 1, leads);
-  if (length < text.size()) report.Note(where, std::string(what) + " cut to fit");
+// Reads a quoted value into a zero-filled field of fieldSize bytes.
+void ReadString(TextView value, char* field, size_t fieldSize, Section& s, const char* key) {
   std::memset(field, 0, fieldSize);
-  std::memcpy(field, text.data(), length);
+  TextBuffer text;
+  if (!text.Resize(Trim(value).size)) {
+    s.report.Note(s.where, key, "could not be held in memory");
+    return;
+  }
+  bool closed = true;
+  const size_t length = ReadQuoted(value, text.Data(), closed);
+  if (!closed) s.report.Note(s.where, key, "without its closing quote");
+  const size_t fit = FitLength(TextView(text.Data(), length), fieldSize - 1, s.leads);
+  if (fit < length) s.report.Note(s.where, key, "cut to fit");
+  std::memcpy(field, text.Data(), fit);
 }
 
 // The leading letters of a value: its word. A quote may follow at once.
-std::string_view TakeLetters(std::string_view& rest) {
+TextView TakeLetters(TextView& rest) {
   rest = Trim(rest);
   size_t end = 0;
-  while (end < rest.size() && ((rest[end] >= 'a' && rest[end] <= 'z') || (rest[end] >= 'A' && rest[end] <= 'Z'))) ++end;
-  const std::string_view word = rest.substr(0, end);
-  rest = Trim(rest.substr(end));
+  while (end < rest.size && ((rest[end] >= 'a' && rest[end] <= 'z') || (rest[end] >= 'A' && rest[end] <= 'Z'))) ++end;
+  const TextView word = rest.Sub(0, end);
+  rest = Trim(rest.Sub(end));
   return word;
 }
 
-void ReadMatch(std::string_view value, uint8_t& mode, char* pattern, const LeadTable& leads, ParseReport& report,
-               std::string_view where, const char* key) {
-  const std::string_view word = TakeLetters(value);
+void ReadMatch(TextView value, uint8_t& mode, char* pattern, Section& s, const char* key) {
+  const TextView word = TakeLetters(value);
   if (!ReadMatchWord(word, mode)) {
     mode = kMatchAny;
-    report.Note(where, std::string(key) + ": unknown match mode, taken as any");
+    s.report.Note(s.where, key, "unknown match mode, taken as any");
   }
-  std::string text;
-  if (!ReadQuoted(value, text)) report.Note(where, std::string(key) + ": pattern without its closing quote");
-  StoreString(text, pattern, kPatternSize, leads, report, where, key);
+  ReadString(value, pattern, kPatternSize, s, key);
 }
 
-void ReadFlag(std::string_view value, uint8_t safe, uint8_t& flag, ParseReport& report, std::string_view where,
-              const char* key) {
+void ReadFlag(TextView value, uint8_t safe, uint8_t& flag, Section& s, const char* key) {
   if (!ReadFlagWord(value, flag)) {
     flag = safe;
-    report.Note(where, std::string(key) + ": neither yes nor no");
+    s.report.Note(s.where, key, "neither yes nor no");
   }
 }
 
 // Reads an optional trailing number; required says whether its absence is
 // worth a note.
-void ReadValue(std::string_view rest, bool required, bool percent, int32_t& value, ParseReport& report,
-               std::string_view where, const char* key) {
+void ReadValue(TextView rest, bool required, bool percent, int32_t& value, Section& s, const char* key) {
   value = 0;
-  if (rest.empty()) {
-    if (required) report.Note(where, std::string(key) + ": value missing");
+  if (rest.Empty()) {
+    if (required) s.report.Note(s.where, key, "value missing");
     return;
   }
   const NumberRead read = percent ? ReadNumber(rest, kMinPercent, kMaxPercent, value)
                                   : ReadNumber(rest, kMinPixels, kMaxPixels, value);
   if (read == NumberRead::kBad) {
     value = 0;
-    report.Note(where, std::string(key) + ": not a number");
+    s.report.Note(s.where, key, "not a number");
   } else if (read == NumberRead::kClamped) {
-    report.Note(where, std::string(key) + ": value out of range, clamped");
+    s.report.Note(s.where, key, "value out of range, clamped");
   }
 }
 
-void ReadSize(std::string_view value, SizeSpec& spec, ParseReport& report, std::string_view where, const char* key) {
+void ReadSize(TextView value, SizeSpec& spec, Section& s, const char* key) {
   std::memset(&spec, 0, sizeof spec);
-  const std::string_view word = TakeWord(value);
+  const TextView word = TakeWord(value);
   if (!ReadSizeModeWord(word, spec.mode)) {
     spec.mode = kSizeKeep;
-    report.Note(where, std::string(key) + ": unknown size mode, taken as keep");
+    s.report.Note(s.where, key, "unknown size mode, taken as keep");
     return;
   }
-  ReadValue(value, spec.mode != kSizeKeep, spec.mode == kSizePercent, spec.value, report, where, key);
+  ReadValue(value, spec.mode != kSizeKeep, spec.mode == kSizePercent, spec.value, s, key);
 }
 
-void ReadPosition(std::string_view value, PositionSpec& spec, ParseReport& report, std::string_view where,
-                  const char* key) {
+void ReadPosition(TextView value, PositionSpec& spec, Section& s, const char* key) {
   std::memset(&spec, 0, sizeof spec);
-  const std::string_view anchorWord = TakeWord(value);
+  const TextView anchorWord = TakeWord(value);
   if (!ReadAnchorWord(anchorWord, spec.anchor)) {
-    report.Note(where, std::string(key) + ": unknown anchor, taken as keep");
+    s.report.Note(s.where, key, "unknown anchor, taken as keep");
     return;
   }
-  if (value.empty()) {
-    if (spec.anchor != kAnchorKeep) report.Note(where, std::string(key) + ": offset kind missing, taken as flush");
+  if (value.Empty()) {
+    if (spec.anchor != kAnchorKeep) s.report.Note(s.where, key, "offset kind missing, taken as flush");
     return;
   }
-  const std::string_view kindWord = TakeWord(value);
+  const TextView kindWord = TakeWord(value);
   if (!ReadOffsetKindWord(kindWord, spec.offsetKind)) {
     spec.anchor = kAnchorKeep;
     spec.offsetKind = kOffsetFlush;
-    report.Note(where, std::string(key) + ": unknown offset kind, position kept");
+    s.report.Note(s.where, key, "unknown offset kind, position kept");
     return;
   }
-  ReadValue(value, spec.offsetKind != kOffsetFlush, spec.offsetKind == kOffsetPercent, spec.value, report, where, key);
+  ReadValue(value, spec.offsetKind != kOffsetFlush, spec.offsetKind == kOffsetPercent, spec.value, s, key);
 }
 
-void ParseSettingsLines(std::string_view lines, GeneralSettings& general, ParseReport& report) {
-  const std::string_view where = kSettingsSection;
+void ParseSettingsLines(TextView lines, GeneralSettings& general, Section& s) {
   const GeneralSettings defaults;
-  const uint32_t seen = ForEachKey(lines, kSettingsKeys, report, where, [&](int key, std::string_view value) {
+  const uint32_t seen = ForEachKey(lines, kSettingsKeys, s, [&](int key, TextView value) {
     switch (key) {
       case kKeyVersion: {
         int32_t version = 0;
         if (ReadNumber(value, 1, 1000, version) != NumberRead::kExact || version != kFormatVersion) {
-          report.Note(where, "Version: not a version this module writes");
+          s.report.Note(s.where, "Version", "not a version this module writes");
         }
         break;
       }
       case kKeyMonitoring:
-        ReadFlag(value, defaults.monitoringEnabled, general.monitoringEnabled, report, where, "Monitoring");
+        ReadFlag(value, defaults.monitoringEnabled, general.monitoringEnabled, s, "Monitoring");
         break;
       case kKeyInterval: {
         const NumberRead read = ReadNumber(value, kMinInterval, kMaxInterval, general.monitorInterval);
         if (read == NumberRead::kBad) {
           general.monitorInterval = defaults.monitorInterval;
-          report.Note(where, "Interval: not a number");
+          s.report.Note(s.where, "Interval", "not a number");
         } else if (read == NumberRead::kClamped) {
-          report.Note(where, "Interval: out of range, clamped");
+          s.report.Note(s.where, "Interval", "out of range, clamped");
         }
         break;
       }
       case kKeyReapply:
-        ReadFlag(value, defaults.reapplyOnWorkAreaChange, general.reapplyOnWorkAreaChange, report, where,
+        ReadFlag(value, defaults.reapplyOnWorkAreaChange, general.reapplyOnWorkAreaChange, s,
                  "ReapplyOnWorkAreaChange");
         break;
       case kKeyOpenAtStart:
-        ReadFlag(value, defaults.openSettingsAtStart, general.openSettingsAtStart, report, where,
-                 "OpenSettingsAtStart");
+        ReadFlag(value, defaults.openSettingsAtStart, general.openSettingsAtStart, s, "OpenSettingsAtStart");
         break;
     }
   });
-  NoteMissing(seen, kSettingsKeys, report, where);
+  NoteMissing(seen, kSettingsKeys, s);
 }
 
-enum class SectionKind { kSettings, kTarget, kChild, kUnknown };
+enum class SectionKind : uint8_t { kSettings, kTarget, kChild, kUnknown, kDuplicate };
 
-// Counts the digits at the front of text (at most nine make a section number).
-size_t Digits(std::string_view text) {
+size_t Digits(TextView text) {
   size_t n = 0;
-  while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+  while (n < text.size && text[n] >= '0' && text[n] <= '9') ++n;
   return n;
 }
 
 // "<n>" or "<n>.<m>" with n and m of one to nine digits; parent receives "<n>".
-SectionKind ClassifySection(std::string_view name, std::string_view& parent) {
+SectionKind ClassifySection(TextView name, TextView& parent) {
   if (EqualsNoCase(name, kSettingsSection)) return SectionKind::kSettings;
   const size_t digits = Digits(name);
   if (digits == 0 || digits > 9) return SectionKind::kUnknown;
-  if (digits == name.size()) return SectionKind::kTarget;
+  if (digits == name.size) return SectionKind::kTarget;
   if (name[digits] != '.') return SectionKind::kUnknown;
-  const size_t childDigits = Digits(name.substr(digits + 1));
-  if (childDigits == 0 || childDigits > 9 || digits + 1 + childDigits != name.size()) return SectionKind::kUnknown;
-  parent = name.substr(0, digits);
+  const size_t childDigits = Digits(name.Sub(digits + 1));
+  if (childDigits == 0 || childDigits > 9 || digits + 1 + childDigits != name.size) return SectionKind::kUnknown;
+  parent = name.Sub(0, digits);
   return SectionKind::kChild;
+}
+
+struct NamedSection {
+  TextView name;
+  size_t order;  // position in the file, or the target's index in the model
+  SectionKind kind;
+};
+
+int CompareNamed(const void* a, const void* b) {
+  const auto* x = static_cast<const NamedSection*>(a);
+  const auto* y = static_cast<const NamedSection*>(b);
+  const int byName = CompareNoCase(x->name, y->name);
+  if (byName) return byName;
+  return x->order < y->order ? -1 : (x->order > y->order ? 1 : 0);
+}
+
+// Section names in file order, the second and later of equal names marked.
+bool ListSections(TextView all, Array<NamedSection>& sections, ParseReport& report) {
+  for (size_t start = 0; start < all.size;) {
+    size_t end = all.Find('\0', start);
+    if (end == kNoPos) end = all.size;
+    if (end > start) {
+      TextView parent;
+      const TextView name = all.Sub(start, end - start);
+      if (!sections.Append(NamedSection{name, sections.Size(), ClassifySection(name, parent)})) return false;
+    }
+    start = end + 1;
+  }
+  Array<NamedSection> sorted;
+  if (!sorted.Reserve(sections.Size())) return false;
+  for (const NamedSection& section : sections) sorted.Append(NamedSection(section));
+  if (sorted.Size() > 1) std::qsort(sorted.Data(), sorted.Size(), sizeof(NamedSection), CompareNamed);
+  for (size_t i = 1; i < sorted.Size(); ++i) {
+    if (EqualsNoCase(sorted[i].name, sorted[i - 1].name)) {
+      sections[sorted[i].order].kind = SectionKind::kDuplicate;
+      report.Note(sorted[i].name, "the same section again; only the first one is read");
+    }
+  }
+  return true;
+}
+
+bool ReadLines(const SectionReader& reader, TextView name, TextBuffer& nameText, TextBuffer& lines,
+               ParseReport& report) {
+  nameText.Clear();
+  nameText.Append(name);
+  if (nameText.Ok() && reader.lines(reader.context, nameText.CString(), lines)) return true;
+  report.Note(name, "could not be read");
+  return false;
 }
 
 }  // namespace
 
-void ParseReport::Note(std::string_view where, std::string_view what) {
+void ParseReport::Note(TextView where, TextView what, TextView detail) {
   damaged = true;
-  if (notes.size() < kMaxNotes) notes.push_back("[" + std::string(where.substr(0, 60)) + "] " + std::string(what));
+  if (noteCount >= kMaxNotes) return;
+  TextBuffer note;
+  note.Append('[');
+  note.Append(where.Sub(0, 40));
+  note.Append("] ");
+  note.Append(what);
+  if (!detail.Empty()) {
+    note.Append(' ');
+    note.Append(detail.Sub(0, 40));
+  }
+  const size_t length = note.Size() < kNoteSize - 1 ? note.Size() : kNoteSize - 1;
+  std::memcpy(notes[noteCount], note.Data(), length);
+  notes[noteCount][length] = '\0';
+  ++noteCount;
 }
 
-bool ParseRuleLines(std::string_view lines, const LeadTable& leads, TargetRecord& record, ParseReport& report,
-                    std::string_view where) {
+bool ParseRuleLines(TextView lines, const LeadTable& leads, TargetRecord& record, ParseReport& report,
+                    TextView where) {
   record = DefaultRule();
-  const uint32_t seen = ForEachKey(lines, kRuleKeys, report, where, [&](int key, std::string_view value) {
+  Section s{where, leads, report};
+  const uint32_t seen = ForEachKey(lines, kRuleKeys, s, [&](int key, TextView value) {
     switch (key) {
-      case kKeyName: {
-        std::string text;
-        if (!ReadQuoted(value, text)) report.Note(where, "Name without its closing quote");
-        StoreString(text, RuleName(record), kRuleNameSize, leads, report, where, "Name");
+      case kKeyName:
+        ReadString(value, RuleName(record), kRuleNameSize, s, "Name");
         break;
-      }
       case kKeyEnabled:
-        ReadFlag(value, 0, record.enabled, report, where, "Enabled");
+        ReadFlag(value, 0, record.enabled, s, "Enabled");
         break;
       case kKeyOnce:
-        ReadFlag(value, 1, record.applyOnce, report, where, "Once");
+        ReadFlag(value, 1, record.applyOnce, s, "Once");
         break;
       case kKeyClass:
-        ReadMatch(value, record.classMatch, record.classPattern, leads, report, where, "Class");
+        ReadMatch(value, record.classMatch, record.classPattern, s, "Class");
         break;
       case kKeyTitle:
-        ReadMatch(value, record.titleMatch, record.titlePattern, leads, report, where, "Title");
+        ReadMatch(value, record.titleMatch, record.titlePattern, s, "Title");
         break;
       case kKeySize:
         if (!ReadSizeActionWord(value, record.sizeAction)) {
           record.sizeAction = kSizeNone;
-          report.Note(where, "Size: unknown action, taken as none");
+          s.report.Note(where, "Size", "unknown action, taken as none");
         }
         break;
       case kKeyWidth:
-        ReadSize(value, record.widthSpec, report, where, "Width");
+        ReadSize(value, record.widthSpec, s, "Width");
         break;
       case kKeyHeight:
-        ReadSize(value, record.heightSpec, report, where, "Height");
+        ReadSize(value, record.heightSpec, s, "Height");
         break;
       case kKeyPosition:
         if (!ReadPositionActionWord(value, record.positionAction)) {
           record.positionAction = kPositionNone;
-          report.Note(where, "Position: unknown action, taken as none");
+          s.report.Note(where, "Position", "unknown action, taken as none");
         }
         break;
       case kKeyX:
-        ReadPosition(value, record.xSpec, report, where, "X");
+        ReadPosition(value, record.xSpec, s, "X");
         break;
       case kKeyY:
-        ReadPosition(value, record.ySpec, report, where, "Y");
+        ReadPosition(value, record.ySpec, s, "Y");
         break;
       case kKeyActivate:
-        ReadFlag(value, 0, record.activate, report, where, "Activate");
+        ReadFlag(value, 0, record.activate, s, "Activate");
         break;
       case kKeyClose:
-        ReadFlag(value, 0, record.close, report, where, "Close");
+        ReadFlag(value, 0, record.close, s, "Close");
         break;
     }
   });
@@ -315,109 +368,110 @@ bool ParseRuleLines(std::string_view lines, const LeadTable& leads, TargetRecord
     report.Note(where, "no rule in this section; skipped");
     return false;
   }
-  NoteMissing(seen, kRuleKeys, report, where);
+  NoteMissing(seen, kRuleKeys, s);
   return true;
 }
 
-void CheckRawText(std::string_view text, ParseReport& report) {
-  if (text.find('\0') != std::string_view::npos) report.Note("file", "NUL bytes");
+void CheckRawText(TextView text, ParseReport& report) {
+  if (text.Find('\0') != kNoPos) report.Note("file", "NUL bytes");
   bool inSection = false;
   size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == 0x1A; };
+  while (start < text.size) {
+    size_t end = text.Find('\n', start);
+    if (end == kNoPos) end = text.size;
+    TextView line = text.Sub(start, end - start);
     start = end + 1;
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t' || line.front() == '\r' || line.front() == 0x1A)) {
-      line.remove_prefix(1);
-    }
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r' || line.back() == 0x1A)) {
-      line.remove_suffix(1);
-    }
-    if (line.empty() || line.front() == ';') continue;
-    if (line.front() == '[' && line.find(']') != std::string_view::npos) {
+    while (!line.Empty() && blank(line.Front())) line.DropFront(1);
+    while (!line.Empty() && blank(line.Back())) line.DropBack(1);
+    if (line.Empty() || line.Front() == ';') continue;
+    if (line.Front() == '[' && line.Find(']') != kNoPos) {
       inSection = true;
       continue;
     }
     if (!inSection) {
       report.Note("file", "text before the first section");
       inSection = true;  // one note is enough
-    } else if (line.front() == '=') {
+    } else if (line.Front() == '=') {
       report.Note("file", "a line without a key");
     }
   }
 }
 
-bool ParseSettingsFile(SectionReader& reader, const LeadTable& leads, SettingsModel& model, ParseReport& report) {
+bool ParseSettingsFile(const SectionReader& reader, const LeadTable& leads, SettingsModel& model,
+                       ParseReport& report) {
   model = SettingsModel{};
-  std::vector<std::string> settings, targets, children;
-  std::unordered_set<std::string> seen;
-  for (std::string& name : reader.Names()) {
-    if (!seen.insert(Lower(name)).second) {
-      report.Note(name, "the same section again; only the first one is read");
-      continue;
-    }
-    std::string_view parent;
-    switch (ClassifySection(name, parent)) {
-      case SectionKind::kSettings:
-        settings.push_back(std::move(name));
-        break;
-      case SectionKind::kTarget:
-        targets.push_back(std::move(name));
-        break;
-      case SectionKind::kChild:
-        children.push_back(std::move(name));
-        break;
-      case SectionKind::kUnknown:
-        report.Note(name, "unknown section; skipped");
-        break;
-    }
+  TextBuffer all, lines, nameText;
+  Array<NamedSection> sections;
+  if (!reader.names(reader.context, all) || !all.Ok() || !ListSections(all.View(), sections, report)) {
+    report.Note("file", "the sections could not be listed");
+    return false;
   }
 
-  std::string lines;
   bool understood = false;
-  if (settings.empty()) {
-    report.Note(kSettingsSection, "missing; defaults used");
-  } else if (reader.Lines(settings.front(), lines)) {
-    ParseSettingsLines(lines, model.general, report);
-    understood = true;
-  } else {
-    report.Note(kSettingsSection, "could not be read");
-  }
-
-  std::unordered_map<std::string, size_t> targetIndex;
-  model.targets.reserve(targets.size());
-  for (const std::string& name : targets) {
-    TargetRecord record;
-    if (!reader.Lines(name, lines)) {
-      report.Note(name, "could not be read");
-      continue;
+  bool settingsSeen = false;
+  Array<NamedSection> targetNames;  // by name, for the children
+  for (const NamedSection& section : sections) {
+    switch (section.kind) {
+      case SectionKind::kSettings: {
+        if (settingsSeen) break;
+        settingsSeen = true;
+        if (!ReadLines(reader, section.name, nameText, lines, report)) break;
+        Section s{kSettingsSection, leads, report};
+        ParseSettingsLines(lines.View(), model.general, s);
+        understood = true;
+        break;
+      }
+      case SectionKind::kTarget: {
+        TargetRecord record;
+        if (!ReadLines(reader, section.name, nameText, lines, report)) break;
+        if (!ParseRuleLines(lines.View(), leads, record, report, section.name)) break;
+        if (!AddTarget(model, record) ||
+            !targetNames.Append(NamedSection{section.name, model.targets.Size() - 1, SectionKind::kTarget})) {
+          report.Note(section.name, "could not be held in memory");
+        }
+        break;
+      }
+      case SectionKind::kUnknown:
+        report.Note(section.name, "unknown section; skipped");
+        break;
+      default:
+        break;
     }
-    if (!ParseRuleLines(lines, leads, record, report, name)) continue;
-    targetIndex.emplace(Lower(name), model.targets.size());
-    model.targets.push_back(TargetRules{record, {}});
   }
+  if (!settingsSeen) report.Note(kSettingsSection, "missing; defaults used");
 
   // A child belongs to the target its name begins with, wherever its
   // section stands; children keep the order of their sections.
-  for (const std::string& name : children) {
-    std::string_view parent;
-    ClassifySection(name, parent);
-    const auto found = targetIndex.find(Lower(parent));
-    if (found == targetIndex.end()) {
-      report.Note(name, "no target of that name; skipped");
+  if (targetNames.Size() > 1) std::qsort(targetNames.Data(), targetNames.Size(), sizeof(NamedSection), CompareNamed);
+  for (const NamedSection& section : sections) {
+    if (section.kind != SectionKind::kChild) continue;
+    TextView parent;
+    ClassifySection(section.name, parent);
+    const NamedSection key{parent, 0, SectionKind::kTarget};
+    // Equal names compare by order, so search for the one name alone.
+    size_t low = 0, high = targetNames.Size();
+    while (low < high) {
+      const size_t mid = (low + high) / 2;
+      if (CompareNoCase(targetNames[mid].name, key.name) < 0) {
+        low = mid + 1;
+      } else {
+        high = mid;
+      }
+    }
+    if (low == targetNames.Size() || !EqualsNoCase(targetNames[low].name, parent)) {
+      report.Note(section.name, "no target of that name; skipped");
       continue;
     }
     TargetRecord record;
-    if (!reader.Lines(name, lines)) {
-      report.Note(name, "could not be read");
-      continue;
+    if (!ReadLines(reader, section.name, nameText, lines, report)) continue;
+    if (!ParseRuleLines(lines.View(), leads, record, report, section.name)) continue;
+    if (!AddChild(model.targets[targetNames[low].order], record)) {
+      report.Note(section.name, "could not be held in memory");
     }
-    if (!ParseRuleLines(lines, leads, record, report, name)) continue;
-    model.targets[found->second].children.push_back(record);
   }
 
-  understood = understood || !model.targets.empty();
+  understood = understood || !model.targets.Empty();
   if (!understood) {
     model = SettingsModel{};
     report.Note("file", "nothing could be understood; defaults used");

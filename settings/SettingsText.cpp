@@ -12,8 +12,8 @@ int HexValue(char c) {
 }
 
 // "%XX" with two hex digits and a byte other than NUL: the one escape form.
-int EscapedByte(std::string_view text, size_t at) {
-  if (at + 3 > text.size() || text[at] != '%') return -1;
+int EscapedByte(TextView text, size_t at) {
+  if (at + 3 > text.size || text[at] != '%') return -1;
   const int high = HexValue(text[at + 1]);
   const int low = HexValue(text[at + 2]);
   if (high < 0 || low < 0) return -1;
@@ -21,15 +21,12 @@ int EscapedByte(std::string_view text, size_t at) {
   return byte == 0 ? -1 : byte;
 }
 
-void AppendEscape(std::string& out, uint8_t byte) {
-  out += '%';
-  out += kHexDigits[byte >> 4];
-  out += kHexDigits[byte & 0x0F];
+void AppendEscape(TextBuffer& out, uint8_t byte) {
+  const char escape[3] = {'%', kHexDigits[byte >> 4], kHexDigits[byte & 0x0F]};
+  out.Append(TextView(escape, 3));
 }
 
 bool IsControl(uint8_t byte) { return byte < 0x20 || byte == 0x7F; }
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 struct WordEntry {
   const char* word;
@@ -45,7 +42,7 @@ const char* WordOf(const WordEntry (&table)[N], uint8_t value) {
 }
 
 template <size_t N>
-bool ReadWord(const WordEntry (&table)[N], std::string_view word, uint8_t& value) {
+bool ReadWord(const WordEntry (&table)[N], TextView word, uint8_t& value) {
   for (const WordEntry& entry : table) {
     if (EqualsNoCase(word, entry.word)) {
       value = entry.value;
@@ -79,15 +76,15 @@ constexpr WordEntry kFlagWords[] = {
 
 }  // namespace
 
-void AppendQuoted(std::string& out, std::string_view text, const Charset& charset) {
-  out += '"';
-  for (size_t i = 0; i < text.size();) {
+void AppendQuoted(TextBuffer& out, TextView text, const Charset& charset) {
+  out.Append('"');
+  for (size_t i = 0; i < text.size;) {
     const uint8_t byte = static_cast<uint8_t>(text[i]);
     if (byte < 0x80) {
       if (IsControl(byte) || (byte == '%' && EscapedByte(text, i) >= 0)) {
         AppendEscape(out, byte);
       } else {
-        out += static_cast<char>(byte);
+        out.Append(static_cast<char>(byte));
       }
       ++i;
       continue;
@@ -96,89 +93,66 @@ void AppendQuoted(std::string& out, std::string_view text, const Charset& charse
     // one (40 and up in every double-byte code page); alone it cannot be
     // carried, and a control byte after it must still be escaped.
     const bool lead = charset.leads.IsLead(byte);
-    const bool pair = lead && i + 1 < text.size() && static_cast<uint8_t>(text[i + 1]) >= 0x40;
+    const bool pair = lead && i + 1 < text.size && static_cast<uint8_t>(text[i + 1]) >= 0x40;
     const size_t length = pair ? 2 : 1;
-    if ((!lead || pair) && (!charset.isKept || charset.isKept(&text[i], length, charset.context))) {
-      out.append(text.data() + i, length);
+    if ((!lead || pair) && (!charset.isKept || charset.isKept(text.data + i, length, charset.context))) {
+      out.Append(text.Sub(i, length));
     } else {
       for (size_t k = 0; k < length; ++k) AppendEscape(out, static_cast<uint8_t>(text[i + k]));
     }
     i += length;
   }
-  out += '"';
+  out.Append('"');
 }
 
-bool ReadQuoted(std::string_view value, std::string& text) {
+size_t ReadQuoted(TextView value, char* text, bool& closed) {
   value = Trim(value);
-  bool closed = true;
-  if (!value.empty() && value.front() == '"') {
-    if (value.size() >= 2 && value.back() == '"') {
-      value = value.substr(1, value.size() - 2);
+  closed = true;
+  if (!value.Empty() && value.Front() == '"') {
+    if (value.size >= 2 && value.Back() == '"') {
+      value = value.Sub(1, value.size - 2);
     } else {
-      value = value.substr(1);
+      value = value.Sub(1);
       closed = false;
     }
   }
-  text.clear();
-  text.reserve(value.size());
-  for (size_t i = 0; i < value.size();) {
+  size_t length = 0;
+  for (size_t i = 0; i < value.size;) {
     const int escaped = EscapedByte(value, i);
     if (escaped >= 0) {
-      text += static_cast<char>(escaped);
+      text[length++] = static_cast<char>(escaped);
       i += 3;
     } else {
-      text += value[i];
+      text[length++] = value[i];
       ++i;
     }
   }
-  return closed;
+  return length;
 }
 
-size_t FitLength(std::string_view text, size_t limit, const LeadTable& leads) {
-  if (text.size() <= limit) return text.size();
+size_t FitLength(TextView text, size_t limit, const LeadTable& leads) {
+  if (text.size <= limit) return text.size;
   size_t i = 0;
-  while (i < text.size()) {
-    const size_t length = leads.IsLead(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
+  while (i < text.size) {
+    const size_t length = leads.IsLead(static_cast<uint8_t>(text[i])) && i + 1 < text.size ? 2 : 1;
     if (i + length > limit) break;
     i += length;
   }
   return i;
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
-std::string_view TakeWord(std::string_view& rest) {
-  rest = Trim(rest);
-  size_t end = 0;
-  while (end < rest.size() && rest[end] != ' ' && rest[end] != '\t') ++end;
-  const std::string_view word = rest.substr(0, end);
-  rest = Trim(rest.substr(end));
-  return word;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
-
-NumberRead ReadNumber(std::string_view text, int32_t low, int32_t high, int32_t& value) {
+NumberRead ReadNumber(TextView text, int32_t low, int32_t high, int32_t& value) {
   text = Trim(text);
   bool negative = false;
-  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
+  if (!text.Empty() && (text.Front() == '-' || text.Front() == '+')) {
+    negative = text.Front() == '-';
+    text.DropFront(1);
   }
-  if (text.empty()) return NumberRead::kBad;
+  if (text.Empty()) return NumberRead::kBad;
   // Digits beyond what int64 holds only push further out of range.
   int64_t magnitude = 0;
-  for (char c : text) {
+  for (size_t i = 0; i < text.size; ++i) {
+    const char c = text[i];
     if (c < '0' || c > '9') return NumberRead::kBad;
     if (magnitude < (int64_t{1} << 40)) magnitude = magnitude * 10 + (c - '0');
   }
@@ -195,20 +169,16 @@ NumberRead ReadNumber(std::string_view text, int32_t low, int32_t high, int32_t&
   return NumberRead::kExact;
 }
 
-void AppendNumber(std::string& out, int32_t value) { out += std::to_string(value); }
-
 const char* MatchWord(uint8_t mode) { return WordOf(kMatchWords, mode); }
-bool ReadMatchWord(std::string_view word, uint8_t& mode) { return ReadWord(kMatchWords, word, mode); }
+bool ReadMatchWord(TextView word, uint8_t& mode) { return ReadWord(kMatchWords, word, mode); }
 const char* SizeActionWord(uint8_t action) { return WordOf(kSizeActionWords, action); }
-bool ReadSizeActionWord(std::string_view word, uint8_t& action) { return ReadWord(kSizeActionWords, word, action); }
+bool ReadSizeActionWord(TextView word, uint8_t& action) { return ReadWord(kSizeActionWords, word, action); }
 const char* SizeModeWord(uint8_t mode) { return WordOf(kSizeModeWords, mode); }
-bool ReadSizeModeWord(std::string_view word, uint8_t& mode) { return ReadWord(kSizeModeWords, word, mode); }
+bool ReadSizeModeWord(TextView word, uint8_t& mode) { return ReadWord(kSizeModeWords, word, mode); }
 const char* PositionActionWord(uint8_t action) { return WordOf(kPositionActionWords, action); }
-bool ReadPositionActionWord(std::string_view word, uint8_t& action) {
-  return ReadWord(kPositionActionWords, word, action);
-}
+bool ReadPositionActionWord(TextView word, uint8_t& action) { return ReadWord(kPositionActionWords, word, action); }
 const char* AnchorWord(uint8_t anchor) { return WordOf(kAnchorWords, anchor); }
-bool ReadAnchorWord(std::string_view word, uint8_t& anchor) { return ReadWord(kAnchorWords, word, anchor); }
+bool ReadAnchorWord(TextView word, uint8_t& anchor) { return ReadWord(kAnchorWords, word, anchor); }
 const char* OffsetKindWord(uint8_t kind) { return WordOf(kOffsetKindWords, kind); }
-bool ReadOffsetKindWord(std::string_view word, uint8_t& kind) { return ReadWord(kOffsetKindWords, word, kind); }
-bool ReadFlagWord(std::string_view word, uint8_t& flag) { return ReadWord(kFlagWords, word, flag); }
+bool ReadOffsetKindWord(TextView word, uint8_t& kind) { return ReadWord(kOffsetKindWords, word, kind); }
+bool ReadFlagWord(TextView word, uint8_t& flag) { return ReadWord(kFlagWords, word, flag); }

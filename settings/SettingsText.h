@@ -3,10 +3,9 @@
 // No Windows types, so the format is tested on the host too.
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 #include "settings/SettingsModel.h"
+#include "settings/Text.h"
 
 // Whether one character (one or two bytes) of the ANSI code page comes back
 // unchanged from the profile API, which converts the file to UTF-16 and back.
@@ -22,47 +21,38 @@ struct Charset {
 // characters the code page cannot carry, and for a '%' that would otherwise
 // read as an escape. Everything else, quotes and INI punctuation included,
 // is written as it is: a value runs from the first quote to the last.
-void AppendQuoted(std::string& out, std::string_view text, const Charset& charset);
+void AppendQuoted(TextBuffer& out, TextView text, const Charset& charset);
 
-// Reads a value written by AppendQuoted (or typed by hand without quotes).
-// Returns false when an opening quote has no closing one; the text after the
-// opening quote is then taken as it stands.
-bool ReadQuoted(std::string_view value, std::string& text);
+// Reads a value written by AppendQuoted (or typed by hand without quotes)
+// into text, which must hold at least value.size bytes. Returns the length;
+// closed says false when an opening quote has no closing one (the text after
+// the opening quote is then taken as it stands).
+size_t ReadQuoted(TextView value, char* text, bool& closed);
 
 // The longest prefix of text no longer than limit bytes that does not end
 // inside a double-byte character.
-size_t FitLength(std::string_view text, size_t limit, const LeadTable& leads);
-
-// Strips spaces and tabs at both ends.
-std::string_view Trim(std::string_view text);
-
-// Splits off the first word (up to a space or tab); the rest is trimmed.
-std::string_view TakeWord(std::string_view& rest);
-
-bool EqualsNoCase(std::string_view a, std::string_view b);
+size_t FitLength(TextView text, size_t limit, const LeadTable& leads);
 
 enum class NumberRead { kExact, kClamped, kBad };
 
 // A decimal integer with an optional sign, clamped to [low, high]; a bad
 // number leaves value unchanged.
-NumberRead ReadNumber(std::string_view text, int32_t low, int32_t high, int32_t& value);
-
-void AppendNumber(std::string& out, int32_t value);
+NumberRead ReadNumber(TextView text, int32_t low, int32_t high, int32_t& value);
 
 // Words for the enumerations. Reading is case-insensitive; an unknown word
 // returns false and leaves the value alone.
 const char* MatchWord(uint8_t mode);
-bool ReadMatchWord(std::string_view word, uint8_t& mode);
+bool ReadMatchWord(TextView word, uint8_t& mode);
 const char* SizeActionWord(uint8_t action);
-bool ReadSizeActionWord(std::string_view word, uint8_t& action);
+bool ReadSizeActionWord(TextView word, uint8_t& action);
 const char* SizeModeWord(uint8_t mode);
-bool ReadSizeModeWord(std::string_view word, uint8_t& mode);
+bool ReadSizeModeWord(TextView word, uint8_t& mode);
 const char* PositionActionWord(uint8_t action);
-bool ReadPositionActionWord(std::string_view word, uint8_t& action);
+bool ReadPositionActionWord(TextView word, uint8_t& action);
 const char* AnchorWord(uint8_t anchor);
-bool ReadAnchorWord(std::string_view word, uint8_t& anchor);
+bool ReadAnchorWord(TextView word, uint8_t& anchor);
 const char* OffsetKindWord(uint8_t kind);
-bool ReadOffsetKindWord(std::string_view word, uint8_t& kind);
+bool ReadOffsetKindWord(TextView word, uint8_t& kind);
 
 // yes/no; on/off, true/false and 1/0 are read as well.
-bool ReadFlagWord(std::string_view word, uint8_t& flag);
+bool ReadFlagWord(TextView word, uint8_t& flag);

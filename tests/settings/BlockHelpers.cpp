@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "SampleSettings.h"
 #include "settings/BlockSettings.h"
 
 TestBlock::TestBlock(const std::string& iniPath) : block_(new SharedBlock()) {
@@ -27,7 +28,22 @@ void FreeBlockList(SharedBlock& block) {
   block.NumOfTargets = 0;
 }
 
-SettingsModel ModelOfBlock(const SharedBlock& block) { return SnapshotOfBlock(block); }
+SettingsModel ModelOfBlock(const SharedBlock& block) {
+  SettingsModel model;
+  SnapshotOfBlock(block, model);
+  return model;
+}
+
+std::string FormatSystem(const SettingsModel& model) {
+  SystemCharset charset;
+  return FormatText(model, charset.Get());
+}
+
+SettingsModel LoadFile(const std::string& path, LoadedFile& loaded) {
+  SettingsModel model;
+  LoadSettingsFile(path.c_str(), model, loaded);
+  return model;
+}
 
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;

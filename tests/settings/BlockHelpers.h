@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/SettingsFile.h"
 #include "settings/SettingsModel.h"
 #include "shared/SharedBlock.h"
 
@@ -30,6 +31,12 @@ void FreeBlockList(SharedBlock& block);
 
 // The block's list and settings as a model, to compare with what was written.
 SettingsModel ModelOfBlock(const SharedBlock& block);
+
+// The whole file in the system's code page, as a save writes it.
+std::string FormatSystem(const SettingsModel& model);
+
+// LoadSettingsFile for a path held in a string.
+SettingsModel LoadFile(const std::string& path, LoadedFile& loaded);
 
 // Names of the files in a folder, sorted.
 std::vector<std::string> FilesIn(const std::string& folder);

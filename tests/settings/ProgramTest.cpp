@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "BlockHelpers.h"
 #include "SampleSettings.h"
 #include "TestSupport.h"
 #include "app/Commands.h"
@@ -63,13 +64,14 @@ class Program {
     model.general.monitoringEnabled = view_->monitoringEnabled;
     for (int32_t t = 0; t < view_->NumOfTargets; ++t) {
       SendMessageA(main_, kMsgGetRecord, t, -1);
-      TargetRules rules{view_->transferRecord, {}};
+      TargetRules rules;
+      rules.record = view_->transferRecord;
       const LRESULT children = SendMessageA(main_, kMsgGetChildCount, t, 0);
       for (LRESULT c = 0; c < children; ++c) {
         SendMessageA(main_, kMsgGetRecord, c, t);
-        rules.children.push_back(view_->transferRecord);
+        AddChild(rules, view_->transferRecord);
       }
-      model.targets.push_back(rules);
+      model.targets.Append(std::move(rules));
     }
     return model;
   }
@@ -90,8 +92,8 @@ class ProgramTest : public ::testing::Test {
   }
 
   SettingsModel Saved() {
-    SettingsModel model;
-    const LoadedFile loaded = LoadSettingsFile(ini_, model);
+    LoadedFile loaded;
+    SettingsModel model = LoadFile(ini_, loaded);
     EXPECT_EQ(loaded.read, FileRead::kRead);
     EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
     return model;
@@ -142,7 +144,7 @@ TEST_F(ProgramTest, RulesAndSettingsComeBackByteForByte) {
   // Monitoring is off in the sample, and none of its rules can match a
   // window, so the program leaves the desktop alone.
   const SettingsModel sample = SampleModel();
-  const std::string text = FormatSettingsFile(sample, SystemCharset().Get());
+  const std::string text = FormatSystem(sample);
   ASSERT_TRUE(WriteWholeFile(ini_, text));
   {
     Program program(dir_);
@@ -173,7 +175,7 @@ TEST_F(ProgramTest, ADamagedFileIsKeptAndTheProgramRunsOn) {
   }
   const SettingsModel saved = Saved();
   EXPECT_EQ(saved.general.monitorInterval, kMinInterval);
-  EXPECT_EQ(saved.targets.size(), 1u);
+  EXPECT_EQ(saved.targets.Size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "SampleSettings.h"
 
+#include "settings/SettingsFormat.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -61,7 +63,8 @@ SettingsModel SampleModel() {
   model.general.monitoringEnabled = 0;
 
   // Japanese text, with 0x5C as the second byte of a character (表, ソ).
-  TargetRules first{Rule(kMatchEquals, "PlenaraTest-NoSuchClass-1", kMatchAny, "left over"), {}};
+  TargetRules first;
+  first.record = Rule(kMatchEquals, "PlenaraTest-NoSuchClass-1", kMatchAny, "left over");
   SetName(first.record, "\x83\x81\x83\x82\x92\xA0\x82\xF0\x89\x45\x94\xBC\x95\xAA\x82\xC9");  // メモ帳を右半分に
   first.record.sizeAction = kSizeSet;
   first.record.widthSpec = Size(kSizeAbsolute, 800);
@@ -79,11 +82,13 @@ SettingsModel SampleModel() {
   child2.sizeAction = kSizeMinimize;
   child2.xSpec = Position(kAnchorKeep, kOffsetPercent, 7);  // kept although unused
   child2.close = 1;
-  first.children = {child1, child2};
-  model.targets.push_back(first);
+  AddChild(first, child1);
+  AddChild(first, child2);
+  model.targets.Append(std::move(first));
 
   // Quotes, '=', ';', '[', ']', '%', leading and trailing spaces.
-  TargetRules second{Rule(kMatchAny, "", kMatchContains, "  \"quoted\" = ; [x] %41 100% \"  "), {}};
+  TargetRules second;
+  second.record = Rule(kMatchAny, "", kMatchContains, "  \"quoted\" = ; [x] %41 100% \"  ");
   SetName(second.record, " [Section] = \"name\"; ");
   second.record.classMatch = kMatchEquals;
   std::memcpy(second.record.classPattern, "PlenaraTest-NoSuchClass-2", 26);
@@ -96,7 +101,7 @@ SettingsModel SampleModel() {
   second.record.enabled = 0;
   second.record.applyOnce = 0;
   second.record.close = 1;
-  model.targets.push_back(second);
+  model.targets.Append(std::move(second));
 
   // Full-length fields, control characters, and bytes that are not
   // characters of code page 932 at all.
@@ -105,24 +110,26 @@ SettingsModel SampleModel() {
   std::string longName;
   while (longName.size() + 2 <= kMaxNameBytes) longName += "\x90\xDD";  // 設
   longName += "x";  // 131 bytes
-  TargetRules third{Rule(kMatchEquals, longClass, kMatchEquals, "\ttab\x01" "bell\r\nline"), {}};
+  TargetRules third;
+  third.record = Rule(kMatchEquals, longClass, kMatchEquals, "\ttab\x01" "bell\r\nline");
   SetName(third.record, longName);
   third.record.widthSpec = Size(kSizePercent, 33);  // kept although the size action is none
   third.record.ySpec = Position(kAnchorFar, kOffsetFlush, -3);
   TargetRecord odd = Rule(kMatchBegins, "PlenaraTest\x80\xA0\xFD\xFE\xFF", kMatchEnds, "lone lead \x81");
   SetName(odd, "\x81\x20 not a pair");
-  third.children = {odd};
-  model.targets.push_back(third);
+  AddChild(third, odd);
+  model.targets.Append(std::move(third));
 
   // Negative values, pixels everywhere.
-  TargetRules fourth{Rule(kMatchBegins, "PlenaraTest-NoSuchClass-4", kMatchBegins, "%"), {}};
+  TargetRules fourth;
+  fourth.record = Rule(kMatchBegins, "PlenaraTest-NoSuchClass-4", kMatchBegins, "%");
   fourth.record.sizeAction = kSizeSet;
   fourth.record.widthSpec = Size(kSizeAbsolute, -100000);
   fourth.record.heightSpec = Size(kSizeExtentMinus, -1);
   fourth.record.positionAction = kPositionSet;
   fourth.record.xSpec = Position(kAnchorNear, kOffsetPixels, -2000);
   fourth.record.ySpec = Position(kAnchorFar, kOffsetPixels, 100000);
-  model.targets.push_back(fourth);
+  model.targets.Append(std::move(fourth));
   return model;
 }
 
@@ -130,9 +137,8 @@ SettingsModel ManyRules(size_t targets) {
   SettingsModel model;
   for (size_t i = 0; i < targets; ++i) {
     const std::string number = std::to_string(i);
-    TargetRules rules{Rule(kMatchEquals, "PlenaraTest-Many-" + number, kMatchEnds,
-                           " - \x83\x81\x83\x82\x92\xA0 " + number),
-                      {}};
+    TargetRules rules;
+    rules.record = Rule(kMatchEquals, "PlenaraTest-Many-" + number, kMatchEnds, " - \x83\x81\x83\x82\x92\xA0 " + number);
     SetName(rules.record, "\x89\x45\x94\xBC\x95\xAA " + number);
     rules.record.sizeAction = kSizeSet;
     rules.record.widthSpec = Size(kSizePercent, 50);
@@ -140,10 +146,10 @@ SettingsModel ManyRules(size_t targets) {
     rules.record.positionAction = kPositionSet;
     rules.record.xSpec = Position(kAnchorFar, kOffsetFlush, 0);
     if (i % 4 == 0) {
-      rules.children.push_back(Rule(kMatchContains, "child " + number, kMatchAny, ""));
-      rules.children.push_back(Rule(kMatchAny, "", kMatchBegins, "second child " + number));
+      AddChild(rules, Rule(kMatchContains, "child " + number, kMatchAny, ""));
+      AddChild(rules, Rule(kMatchAny, "", kMatchBegins, "second child " + number));
     }
-    model.targets.push_back(rules);
+    model.targets.Append(std::move(rules));
   }
   return model;
 }
@@ -177,15 +183,15 @@ std::string ModelDifference(const SettingsModel& e, const SettingsModel& a) {
   if (e.general.reapplyOnWorkAreaChange != a.general.reapplyOnWorkAreaChange) return "reapplyOnWorkAreaChange";
   if (e.general.openSettingsAtStart != a.general.openSettingsAtStart) return "openSettingsAtStart";
   if (e.general.monitoringEnabled != a.general.monitoringEnabled) return "monitoringEnabled";
-  if (e.targets.size() != a.targets.size()) {
-    return "target count " + std::to_string(a.targets.size()) + " instead of " + std::to_string(e.targets.size());
+  if (e.targets.Size() != a.targets.Size()) {
+    return "target count " + std::to_string(a.targets.Size()) + " instead of " + std::to_string(e.targets.Size());
   }
-  for (size_t t = 0; t < e.targets.size(); ++t) {
+  for (size_t t = 0; t < e.targets.Size(); ++t) {
     const std::string where = "target " + std::to_string(t + 1);
     const std::string d = RecordDifference(e.targets[t].record, a.targets[t].record);
     if (!d.empty()) return where + ": " + d;
-    if (e.targets[t].children.size() != a.targets[t].children.size()) return where + ": child count";
-    for (size_t c = 0; c < e.targets[t].children.size(); ++c) {
+    if (e.targets[t].children.Size() != a.targets[t].children.Size()) return where + ": child count";
+    for (size_t c = 0; c < e.targets[t].children.Size(); ++c) {
       const std::string dc = RecordDifference(e.targets[t].children[c], a.targets[t].children[c]);
       if (!dc.empty()) return where + " child " + std::to_string(c + 1) + ": " + dc;
     }
@@ -194,6 +200,9 @@ std::string ModelDifference(const SettingsModel& e, const SettingsModel& a) {
 }
 
 FakeProfile::FakeProfile(std::string_view text) {
+  reader_.context = this;
+  reader_.names = Names;
+  reader_.lines = Lines;
   size_t current = SIZE_MAX;  // no section yet
   size_t start = 0;
   while (start < text.size()) {
@@ -222,24 +231,37 @@ FakeProfile::FakeProfile(std::string_view text) {
   }
 }
 
-std::vector<std::string> FakeProfile::Names() {
-  std::vector<std::string> names;
-  for (const auto& section : sections_) names.push_back(section.first);
-  return names;
+bool FakeProfile::Names(void* context, TextBuffer& names) {
+  const auto* self = static_cast<const FakeProfile*>(context);
+  names.Clear();
+  for (const auto& section : self->sections_) {
+    names.Append(TextView(section.first.data(), section.first.size()));
+    names.Append('\0');
+  }
+  return names.Ok();
 }
 
-bool FakeProfile::Lines(const std::string& section, std::string& lines) {
-  const auto found = first_.find(Lower(section));
-  if (found == first_.end()) {
-    lines.clear();
-  } else {
-    lines = sections_[found->second].second;
+bool FakeProfile::Lines(void* context, const char* section, TextBuffer& lines) {
+  const auto* self = static_cast<const FakeProfile*>(context);
+  lines.Clear();
+  const auto found = self->first_.find(Lower(section));
+  if (found != self->first_.end()) {
+    const std::string& text = self->sections_[found->second].second;
+    lines.Append(TextView(text.data(), text.size()));
   }
-  return true;
+  return lines.Ok();
 }
 
 std::string Notes(const ParseReport& report) {
   std::string all;
-  for (const std::string& note : report.notes) all += note + "; ";
+  for (size_t i = 0; i < report.noteCount; ++i) all += std::string(report.notes[i]) + "; ";
   return all;
 }
+
+std::string FormatText(const SettingsModel& model, const Charset& charset) {
+  TextBuffer out;
+  FormatSettingsFile(model, charset, out);
+  return std::string(out.Data(), out.Size());
+}
+
+std::string_view ViewOf(const TextBuffer& text) { return std::string_view(text.Data(), text.Size()); }

@@ -7,6 +7,7 @@
 
 #include "settings/SettingsModel.h"
 #include "settings/SettingsParse.h"
+#include "settings/SettingsText.h"
 
 // Settings and rules that use every match mode, action, size mode, anchor and
 // offset kind, Japanese (code page 932) text, negative values and patterns
@@ -28,16 +29,25 @@ std::string ModelDifference(const SettingsModel& expected, const SettingsModel& 
 // A stand-in for the profile API that reads an INI text the way it does:
 // lines trimmed, names compared without case, the first of two equal
 // sections wins, comment lines dropped, lines without '=' kept.
-class FakeProfile final : public SectionReader {
+class FakeProfile {
  public:
   explicit FakeProfile(std::string_view text);
-  std::vector<std::string> Names() override;
-  bool Lines(const std::string& section, std::string& lines) override;
+  FakeProfile(const FakeProfile&) = delete;
+  FakeProfile& operator=(const FakeProfile&) = delete;
+  const SectionReader& Reader() const { return reader_; }
 
  private:
+  static bool Names(void* context, TextBuffer& names);
+  static bool Lines(void* context, const char* section, TextBuffer& lines);
   std::vector<std::pair<std::string, std::string>> sections_;
   std::map<std::string, size_t> first_;  // lower-case name to its first section
+  SectionReader reader_;
 };
 
 // The notes of a report on one line, for failure messages.
 std::string Notes(const ParseReport& report);
+
+// The whole file as FormatSettingsFile writes it.
+std::string FormatText(const SettingsModel& model, const Charset& charset);
+
+std::string_view ViewOf(const TextBuffer& text);

@@ -22,7 +22,17 @@ namespace {
 
 constexpr char kIni[] = "Plenara.ini";
 
-std::string Format(const SettingsModel& model) { return FormatSettingsFile(model, SystemCharset().Get()); }
+std::string Format(const SettingsModel& model) { return FormatSystem(model); }
+
+bool Save(const std::string& path, const std::string& text) {
+  return SaveSettingsText(path.c_str(), TextView(text.data(), text.size()));
+}
+
+std::string MutexName(const std::string& path) {
+  char name[kMutexNameSize];
+  SaveMutexName(path.c_str(), name);
+  return name;
+}
 
 // Copies kept of damaged files, by name.
 std::vector<std::string> DamagedCopies(const std::string& folder) {
@@ -65,9 +75,9 @@ TEST(SettingsFile, SampleComesBackThroughTheProfileApi) {
   ScratchDir dir("settings-file");
   const std::string path = dir.File(kIni);
   const SettingsModel sample = SampleModel();
-  ASSERT_TRUE(SaveSettingsText(path, Format(sample)));
-  SettingsModel read;
-  const LoadedFile loaded = LoadSettingsFile(path, read);
+  ASSERT_TRUE(Save(path, Format(sample)));
+  LoadedFile loaded;
+  const SettingsModel read = LoadFile(path, loaded);
   EXPECT_EQ(loaded.read, FileRead::kRead);
   EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
   EXPECT_EQ(ModelDifference(sample, read), "");
@@ -106,8 +116,8 @@ TEST(SettingsFile, ReadFillsTheBlockAndWriteStoresItAgain) {
   const std::string before = ReadWholeFile(path);
   ASSERT_TRUE(WriteSettingFromBlock(*block));
   EXPECT_EQ(ReadWholeFile(path + ".bak"), before);
-  SettingsModel again;
-  const LoadedFile loaded = LoadSettingsFile(path, again);
+  LoadedFile loaded;
+  const SettingsModel again = LoadFile(path, loaded);
   EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
   EXPECT_EQ(ModelDifference(sample, again), "");
   EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{kIni, std::string(kIni) + ".bak"}));
@@ -191,8 +201,10 @@ TEST(SettingsFile, DamagedFilesLoadWithTheirDocumentedOutcome) {
     TargetRecord record = Rule(kMatchEquals, "Edit", kMatchAny, "");
     SetName(record, "\x89\x45\x94\xBC\x95\xAA");
     std::string text = "[1]\r\n";
-    AppendRuleKeys(text, record, SystemCharset().Get());
-    return text;
+    TextBuffer keys;
+    SystemCharset charset;
+    AppendRuleKeys(keys, record, charset.Get());
+    return text + std::string(keys.Data(), keys.Size());
   }();
   std::string manyLines = std::string(kSettingsText) + "[1]\r\nTitle=equals \"" + std::string(1 << 20, 'x') +
                           "\"\r\n" + std::string(1 << 20, 'y') + "\r\n";
@@ -213,7 +225,7 @@ TEST(SettingsFile, DamagedFilesLoadWithTheirDocumentedOutcome) {
       {"UTF-16 without a byte-order mark: NULs dropped", Utf16(std::string(kSettingsText) + rule, false, false), true,
        1, [](const SharedBlock& b) { EXPECT_STREQ(TargetsOf(&b)[0].record.classPattern, "Edit"); }},
       {"UTF-8 with a byte-order mark: read as UTF-8", Utf8(sample), false, 4,
-       [](const SharedBlock& b) { EXPECT_EQ(ModelDifference(SampleModel(), SnapshotOfBlock(b)), ""); }},
+       [](const SharedBlock& b) { EXPECT_EQ(ModelDifference(SampleModel(), ModelOfBlock(b)), ""); }},
       {"UTF-8 with a character code page 932 lacks",
        std::string("\xEF\xBB\xBF") + kSettingsText + "[1]\r\nName=\"\xF0\x9F\x98\x80 face\"\r\n", true, 1,
        [](const SharedBlock& b) { EXPECT_NE(std::strstr(RuleName(TargetsOf(&b)[0].record), " face"), nullptr); }},
@@ -264,15 +276,16 @@ TEST(SettingsFile, DamagedFilesLoadWithTheirDocumentedOutcome) {
       EXPECT_EQ(copies[0], std::string(kIni) + "." + state.damagedCopy);
       EXPECT_EQ(ReadWholeFile(dir.File(copies[0])), c.bytes);
     } else {
-      SettingsModel model;
-      EXPECT_EQ(state.loadStatus, kLoadClean) << Notes(LoadSettingsFile(path, model).report);
+      LoadedFile why;
+      LoadFile(path, why);
+      EXPECT_EQ(state.loadStatus, kLoadClean) << Notes(why.report);
       EXPECT_TRUE(copies.empty());
     }
     // The next save is silent, works, and leaves the copy alone.
     EXPECT_TRUE(WriteSettingFromBlock(*block));
     EXPECT_EQ(DamagedCopies(dir.Path()), copies);
-    SettingsModel reread;
-    const LoadedFile loaded = LoadSettingsFile(path, reread);
+    LoadedFile loaded;
+    const SettingsModel reread = LoadFile(path, loaded);
     EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
     EXPECT_EQ(ModelDifference(ModelOfBlock(*block), reread), "");
   }
@@ -374,7 +387,7 @@ struct LaterSave {
 
 DWORD WINAPI SaveLater(void* param) {
   auto* later = static_cast<LaterSave*>(param);
-  later->saved = SaveSettingsText(later->path, later->text);
+  later->saved = Save(later->path, later->text);
   return 0;
 }
 
@@ -385,7 +398,7 @@ TEST(SettingsFile, ConcurrentSavesNeverMix) {
   const std::string b = Format(ManyRules(50));
   bool allSaved = true;
   auto saver = [&](const std::string& text, bool& ok) {
-    for (int i = 0; i < 15; ++i) ok = SaveSettingsText(path, text) && ok;
+    for (int i = 0; i < 15; ++i) ok = Save(path, text) && ok;
   };
   bool okA = true, okB = true;
   std::thread first(saver, std::cref(a), std::ref(okA));
@@ -400,7 +413,7 @@ TEST(SettingsFile, ConcurrentSavesNeverMix) {
   EXPECT_TRUE(backup == a || backup == b);
   // A save waits while another holds the file's lock.
   {
-    auto held = std::make_unique<SaveLock>(path);
+    auto held = std::make_unique<SaveLock>(path.c_str());
     ASSERT_TRUE(held->Held());
     LaterSave later{path, a + "; later\r\n", false};
     HANDLE thread = CreateThread(nullptr, 0, SaveLater, &later, 0, nullptr);
@@ -414,7 +427,7 @@ TEST(SettingsFile, ConcurrentSavesNeverMix) {
     EXPECT_EQ(ReadWholeFile(path), later.text);
   }
   // The lock lives only as long as a save.
-  HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, SaveMutexName(path).c_str());
+  HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, MutexName(path).c_str());
   EXPECT_EQ(lock, nullptr);
   if (lock) CloseHandle(lock);
 }
@@ -434,12 +447,12 @@ TEST(SettingsFile, TenThousandRules) {
   const std::string path = dir.File(kIni);
   const SettingsModel many = ManyRules(8000);  // 8000 targets and 4000 children
   size_t rules = 0;
-  for (const TargetRules& t : many.targets) rules += 1 + t.children.size();
+  for (const TargetRules& t : many.targets) rules += 1 + t.children.Size();
   ASSERT_GE(rules, 10000u);
 
   const DWORD writeStart = GetTickCount();
   const DWORD writeCpuStart = ThreadCpuMs();
-  ASSERT_TRUE(SaveSettingsText(path, Format(many)));
+  ASSERT_TRUE(Save(path, Format(many)));
   const DWORD writeMs = GetTickCount() - writeStart;
   const DWORD writeCpuMs = ThreadCpuMs() - writeCpuStart;
 

@@ -8,15 +8,19 @@
 
 namespace {
 
+TextView View(std::string_view text) { return TextView(text.data(), text.size()); }
+
 std::string Quoted(std::string_view text, const Charset& charset = Charset{ShiftJisLeads()}) {
-  std::string out;
-  AppendQuoted(out, text, charset);
-  return out;
+  TextBuffer out;
+  AppendQuoted(out, View(text), charset);
+  return std::string(out.Data(), out.Size());
 }
 
-std::string Unquoted(std::string_view value) {
-  std::string text;
-  ReadQuoted(value, text);
+std::string Unquoted(std::string_view value, bool* closedOut = nullptr) {
+  std::string text(value.size(), '\0');
+  bool closed = true;
+  text.resize(ReadQuoted(View(value), &text[0], closed));
+  if (closedOut) *closedOut = closed;
   return text;
 }
 
@@ -57,13 +61,13 @@ TEST(Quoting, ReadsHandWrittenValues) {
   EXPECT_EQ(Unquoted("\"a\"b\""), "a\"b");
   EXPECT_EQ(Unquoted("%41%42%4"), "AB%4");
   EXPECT_EQ(Unquoted("%4a%4A%zz"), "JJ%zz");
-  std::string text;
-  EXPECT_FALSE(ReadQuoted("\"never closed", text));
-  EXPECT_EQ(text, "never closed");
-  EXPECT_FALSE(ReadQuoted("\"", text));
-  EXPECT_EQ(text, "");
-  EXPECT_TRUE(ReadQuoted("\"\"", text));
-  EXPECT_EQ(text, "");
+  bool closed = true;
+  EXPECT_EQ(Unquoted("\"never closed", &closed), "never closed");
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(Unquoted("\"", &closed), "");
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(Unquoted("\"\"", &closed), "");
+  EXPECT_TRUE(closed);
 }
 
 TEST(Quoting, EveryByteStringComesBackUnchanged) {
@@ -81,9 +85,9 @@ TEST(Quoting, EveryByteStringComesBackUnchanged) {
     for (const Charset* charset : {&plain, &fussy}) {
       const std::string written = Quoted(text, *charset);
       ASSERT_EQ(written.find_first_of("\r\n"), std::string::npos) << written;
-      std::string back;
-      ASSERT_TRUE(ReadQuoted(written, back));
-      ASSERT_EQ(back, text) << "written as " << written;
+      bool closed = false;
+      ASSERT_EQ(Unquoted(written, &closed), text) << "written as " << written;
+      ASSERT_TRUE(closed);
     }
   }
 }
@@ -98,7 +102,7 @@ TEST(FitLength, CutsOnlyBetweenCharacters) {
   EXPECT_EQ(FitLength("a\x95\x5C\x8E\xA6", 4, sjis), 3u);
   std::string full(127, 'x');
   full += "\x90\xDD";  // 129 bytes, the last character straddles 128
-  EXPECT_EQ(FitLength(full, 128, sjis), 127u);
+  EXPECT_EQ(FitLength(View(full), 128, sjis), 127u);
 }
 
 TEST(Numbers, ReadClampAndRefuse) {
