@@ -18,8 +18,12 @@ struct BuiltList {
   int32_t count = 0;
 };
 
-// Every array is a zero-filled process-heap block of exactly its count, as
-// the program's own rule list is, so the program frees it as its own.
+// The list is built here, straight on the process heap, rather than through
+// the main window's WM_USER+2: one exactly sized array instead of thousands
+// of reallocations, no message box of a failed insertion inside WM_CREATE,
+// and the list appears whole or not at all. Every array is a zero-filled
+// process-heap block of exactly its count, as the program's own rule list
+// is, so the program frees it as its own.
 bool BuildTargetList(const SettingsModel& model, BuiltList& list) {
   list = BuiltList{};
   const size_t count = model.targets.Size();

@@ -63,9 +63,10 @@ uint32_t ForEachKey(TextView lines, const char* const (&keys)[N], Section& s, Ta
   while (start < lines.size) {
     size_t end = lines.Find('\0', start);
     if (end == kNoPos) end = lines.size;
-    const TextView line = lines.Sub(start, end - start);
+    const TextView line = Trim(lines.Sub(start, end - start));
     start = end + 1;
-    if (line.Empty()) continue;
+    // Some versions of the profile API hand over comment lines too.
+    if (line.Empty() || line.Front() == ';') continue;
     const size_t equals = line.Find('=');
     if (equals == kNoPos) {
       s.report.Note(s.where, "a line without '='");

@@ -104,6 +104,22 @@ TEST(SettingsFormat, HandWrittenShorthandIsAccepted) {
   EXPECT_EQ(r.activate, 1);
 }
 
+TEST(SettingsFormat, CommentLinesHandedOverInASectionAreNoFault) {
+  std::string lines = "; a note";
+  lines += '\0';
+  for (char c : RuleBody()) {
+    if (c == '\r') continue;
+    lines += c == '\n' ? '\0' : c;
+  }
+  lines += "  ;another";
+  lines += '\0';
+  TargetRecord record;
+  ParseReport report;
+  EXPECT_TRUE(ParseRuleLines(TextView(lines.data(), lines.size()), ShiftJisLeads(), record, report, "1"));
+  EXPECT_FALSE(report.damaged) << Notes(report);
+  EXPECT_STREQ(record.classPattern, "C");
+}
+
 TEST(SettingsFormat, ChildrenFollowTheirTargetByName) {
   // Children may stand anywhere; their order among themselves is kept, and
   // a child whose target is missing is dropped.
