@@ -63,7 +63,7 @@ TEST(Startup, SecondStartLeavesTheBlockAsItWas) {
   ASSERT_TRUE(second.Start(first.ExePath()));
   EXPECT_EQ(second.WaitExit(), 0u);
   EXPECT_EQ(BlockBytes(), before);
-  EXPECT_EQ(CountOf(first.Log(), "ReadSetting"), 1);
+  EXPECT_EQ(CountOf(first.Log(), "ReadSetting thread"), 1);
   EXPECT_EQ(first.Close(), 0u);
 }
 

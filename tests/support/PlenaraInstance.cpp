@@ -2,7 +2,8 @@
 
 #include "app/Commands.h"
 
-PlenaraInstance::PlenaraInstance(Companion companion, const std::string& baseName) : dir_("plenara-app") {
+PlenaraInstance::PlenaraInstance(Companion companion, const std::string& baseName)
+    : dir_("plenara-app"), companion_(companion) {
   exe_ = dir_.File(baseName + ".exe");
   CopyFileTo(ExeDir() + "Plenara.exe", exe_);
   if (companion == Companion::kTest) CopyFileTo(ExeDir() + "TestCompanion.dll", dir_.File(baseName + "DLL.dll"));
@@ -23,7 +24,10 @@ bool PlenaraInstance::Start() {
   if (!process_.Start(exe_, "", dir_.Path())) return false;
   const DWORD pid = process_.Pid();
   WaitFor([&] { return (main_ = FindWindowOfProcess(kMainClassName, pid)) != nullptr || !process_.Running(); }, 20000);
-  return main_ != nullptr;
+  if (!main_) return false;
+  // The test companion is done with the block once it says so.
+  if (companion_ == Companion::kTest) WaitForLog("ReadSetting done", 20000);
+  return true;
 }
 
 std::string PlenaraInstance::Log() const { return ReadWholeFile(dir_.File("companion.log")); }

@@ -39,6 +39,7 @@ class PlenaraInstance {
 
  private:
   ScratchDir dir_;
+  Companion companion_;
   std::string exe_;
   ChildProcess process_;
   HWND main_ = nullptr;
