@@ -34,8 +34,10 @@ cp "$source_dir/HelpIds.h" "$stage/"
 
 cd "$stage"
 # The compiler reads "#include HelpIds.h" relative to the current folder and
-# puts this folder's physical path in front of every context topic.
-log=$("$chmcmd" --verbosity 1 Plenara.hhp 2>&1) || { echo "$log" >&2; exit 1; }
+# puts this folder's physical path in front of every context topic. At
+# verbosity 2 it also warns of links to files that are not there: any
+# warning fails the build.
+log=$("$chmcmd" --verbosity 2 Plenara.hhp 2>&1) || { echo "$log" >&2; exit 1; }
 if grep -qiE 'error|warning|not found|exception' <<<"$log"; then
   echo "$log" >&2
   echo "compile-chm.sh: the help compiler reported problems" >&2

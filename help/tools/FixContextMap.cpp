@@ -113,8 +113,9 @@ bool MendContextMap(Bytes& ivb, const Bytes& strings, const std::string& prefix)
     const uint32_t offset = U32(ivb, at + 4);
     if (offset >= strings.size()) Fail("#IVB points past the end of #STRINGS");
     const char* topic = reinterpret_cast<const char*>(strings.data()) + offset;
-    const size_t length = strnlen(topic, strings.size() - offset);
-    if (length == strings.size() - offset) Fail("#STRINGS ends inside a topic name");
+    const void* end = std::memchr(topic, '\0', strings.size() - offset);
+    if (!end) Fail("#STRINGS ends inside a topic name");
+    const size_t length = static_cast<const char*>(end) - topic;
     if (length > prefix.size() && std::memcmp(topic, prefix.data(), prefix.size()) == 0) {
       PutU32(ivb, at + 4, static_cast<uint32_t>(offset + prefix.size()));
       changed = true;
