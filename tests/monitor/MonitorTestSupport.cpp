@@ -127,8 +127,17 @@ Fixture::~Fixture() {
 
 bool Fixture::Start() {
   if (!process_.Start(ExeDir() + "fixture-windows.exe")) return false;
-  WaitFor([&] { return (control_ = FindWindowOfProcess(kFixtureControlClass, process_.Pid())) != nullptr; }, 30000);
-  if (!control_) return false;
+  // A cold start under emulation can take many seconds.
+  WaitFor(
+      [&] {
+        control_ = FindWindowOfProcess(kFixtureControlClass, process_.Pid());
+        return control_ != nullptr || !process_.Running();
+      },
+      60000);
+  if (!control_) {
+    std::fprintf(stderr, "fixture-windows.exe did not start (exit code %lu)\n", process_.WaitExit(0));
+    return false;
+  }
   char name[64];
   std::snprintf(name, sizeof name, "PlenaraFixtureResume-%lu", process_.Pid());
   resume_ = CreateEventA(nullptr, TRUE, FALSE, name);
