@@ -109,7 +109,7 @@ void ApplyChildTargets(HWND mdiClient, const Box& clientBox, TrackedWindow& entr
     const HWND window = HandleOf(child.hwnd);
     if (!IsWindowShown(window)) continue;
     ReadClassName(window, className);
-    ReadWindowTitle(window, title, kWindowTextSize, pass);
+    ReadWindowTitle(window, title, kWindowTextSize);
     Box box = ScreenToClientBox(mdiClient, GetWindowBox(window));
     Reach reach = Reach::kUnknown;
     for (int32_t r = 0; r < target.NumOfChildren; ++r) {
@@ -132,7 +132,7 @@ void ApplyTargets() {
     const HWND window = HandleOf(entry.hwnd);
     if (!IsWindowShown(window)) continue;
     ReadClassName(window, className);
-    ReadWindowTitle(window, title, kWindowTextSize, pass);
+    ReadWindowTitle(window, title, kWindowTextSize);
     // Read once per pass and carried from rule to rule.
     Box box = GetWindowBox(window);
     const HWND mdiClient = HandleOf(entry.mdiClient);

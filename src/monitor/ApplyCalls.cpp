@@ -2,6 +2,8 @@
 
 namespace {
 
+constexpr int kMaxTitleChars = 128;
+
 bool IsHung(const PassState& pass, DWORD thread) {
   for (int i = 0; i < pass.hungCount; ++i) {
     if (pass.hungThreads[i] == thread) return true;
@@ -49,21 +51,26 @@ bool SendWithinTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, 
   return SendBounded(window, thread, message, wParam, lParam, pass, &result);
 }
 
-void ReadWindowTitle(HWND window, char* title, int size, PassState& pass) {
+void ReadWindowTitle(HWND window, char* title, int size) {
   title[0] = '\0';
   DWORD process = 0;
   const DWORD thread = GetWindowThreadProcessId(window, &process);
-  int length = 0;
-  if (process == GetCurrentProcessId() && thread != GetCurrentThreadId()) {
-    DWORD_PTR result = 0;
-    if (SendBounded(window, thread, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(title), pass,
-                    &result)) {
-      length = static_cast<int>(result);
-    }
-  } else {
-    length = GetWindowTextA(window, title, size);
+  if (process != GetCurrentProcessId() || thread == GetCurrentThreadId()) {
+    if (GetWindowTextA(window, title, size) <= 0) title[0] = '\0';
+    return;
   }
-  // Whatever the window answered, the text ends inside the buffer.
-  if (length <= 0) title[0] = '\0';
-  title[size - 1] = '\0';
+  WCHAR wide[kMaxTitleChars + 1];
+  if (InternalGetWindowText(window, wide, kMaxTitleChars + 1) <= 0) return;
+  // Each character takes at most two bytes in the system code page.
+  char converted[2 * (kMaxTitleChars + 1)];
+  if (WideCharToMultiByte(CP_ACP, 0, wide, -1, converted, sizeof converted, nullptr, nullptr) <= 0) return;
+  int n = 0;
+  while (converted[n] != '\0' && n < size - 1) {
+    const bool lead = IsDBCSLeadByte(static_cast<BYTE>(converted[n])) && converted[n + 1] != '\0';
+    const int step = lead ? 2 : 1;
+    if (n + step > size - 1) break;  // never half a character
+    n += step;
+  }
+  CopyMemory(title, converted, n);
+  title[n] = '\0';
 }

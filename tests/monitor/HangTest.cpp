@@ -1,6 +1,7 @@
 // A window whose thread stops answering holds up neither the other windows
 // nor a stop for long, and is handled once it answers again.
 #include <gtest/gtest.h>
+#include <process.h>
 
 #include "MonitorTestSupport.h"
 #include "monitor/Monitor.h"
@@ -10,11 +11,83 @@ namespace {
 constexpr char kStuckClass[] = "PlenaraHangStuck";
 constexpr char kLivelyClass[] = "PlenaraHangLively";
 
-TargetRecord MoveXTo(const char* className, int32_t x) {
-  TargetRecord r = RuleFor(className);
-  r.positionAction = kPositionSet;
-  r.xSpec = PositionSpec{kAnchorNear, kOffsetPixels, {}, x};
-  return r;
+constexpr char kOwnClass[] = "PlenaraHangOwn";
+// A title with a double-byte character whose second byte is an ASCII
+// backslash (code page 932).
+constexpr char kOwnTitle[] = "\x91\x8b\x95\x5c";
+constexpr UINT kMsgHang = WM_APP + 7;
+
+// A shown window of another thread of this process, which can be made to
+// stop answering.
+class ThreadWindow {
+ public:
+  ThreadWindow() {
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    resume_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    unsigned id = 0;
+    thread_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, Run, this, 0, &id));
+    threadId_ = id;
+    WaitForSingleObject(ready_, 10000);
+  }
+  ~ThreadWindow() {
+    SetEvent(resume_);
+    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, 10000);
+    CloseHandle(thread_);
+    CloseHandle(ready_);
+    CloseHandle(resume_);
+  }
+  ThreadWindow(const ThreadWindow&) = delete;
+  ThreadWindow& operator=(const ThreadWindow&) = delete;
+
+  HWND Window() const { return window_; }
+  bool Answers() const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result) != 0;
+  }
+  bool Hang() {
+    ResetEvent(resume_);
+    PostThreadMessageA(threadId_, kMsgHang, 0, 0);
+    return WaitFor([&] { return !Answers(); });
+  }
+  void Resume() { SetEvent(resume_); }
+
+ private:
+  static unsigned __stdcall Run(void* param) {
+    auto* self = static_cast<ThreadWindow*>(param);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kOwnClass;
+    RegisterClassA(&wc);
+    self->window_ = CreateWindowA(kOwnClass, kOwnTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 100, 200, 150, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+    SetEvent(self->ready_);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      if (msg.message == kMsgHang) WaitForSingleObject(self->resume_, 60000);
+      DispatchMessageA(&msg);
+    }
+    DestroyWindow(self->window_);
+    return 0;
+  }
+
+  HANDLE thread_ = nullptr;
+  HANDLE ready_ = nullptr;
+  HANDLE resume_ = nullptr;
+  DWORD threadId_ = 0;
+  HWND window_ = nullptr;
+};
+
+// Polls without handling this thread's messages, so a window of this thread
+// cannot answer meanwhile (WaitFor would answer).
+bool PollWithoutAnswering(const std::function<bool()>& cond, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!cond()) {
+    if (GetTickCount() - start >= timeoutMs) return false;
+    Sleep(10);
+  }
+  return true;
 }
 
 TEST(Hang, AHungWindowIsSkippedUntilItAnswersAndStopsStayPrompt) {
@@ -28,8 +101,8 @@ TEST(Hang, AHungWindowIsSkippedUntilItAnswersAndStopsStayPrompt) {
   ASSERT_NE(hung, nullptr);
   ASSERT_NE(fine, nullptr);
   // The stuck window stands first, so each pass meets it before the other.
-  block.AddTarget(MoveXTo(kStuckClass, 10));
-  block.AddTarget(MoveXTo(kLivelyClass, 20));
+  block.AddTarget(MoveXRule(kStuckClass, 10));
+  block.AddTarget(MoveXRule(kLivelyClass, 20));
   block->activeSettings.monitorInterval = 100;
 
   ASSERT_TRUE(stuck.Hang());
@@ -51,6 +124,51 @@ TEST(Hang, AHungWindowIsSkippedUntilItAnswersAndStopsStayPrompt) {
   StopMonitorThread();
   EXPECT_EQ(block.Find(hung)->handled, 1);
   lively.DestroyAll();
+}
+
+TEST(Hang, AWindowOfAnotherThreadOfThisProcessIsReadWithoutWaitingOnIt) {
+  TestBlock block;
+  ThreadWindow own;
+  ASSERT_NE(own.Window(), nullptr);
+  TargetRecord rule = MoveXRule(kOwnClass, 10);
+  rule.titleMatch = kMatchEquals;
+  lstrcpyA(rule.titlePattern, kOwnTitle);
+  block.AddTarget(rule);
+
+  ASSERT_TRUE(own.Hang());
+  const DWORD start = GetTickCount();
+  block.Scan();
+  EXPECT_LT(GetTickCount() - start, 2500u);
+  ASSERT_NE(block.Find(own.Window()), nullptr);
+  EXPECT_EQ(block.Find(own.Window())->handled, 0);
+
+  own.Resume();
+  ASSERT_TRUE(WaitFor([&] { return own.Answers(); }));
+  block.Scan();
+  EXPECT_EQ(BoxOf(own.Window()).x, 10);
+  EXPECT_EQ(block.Find(own.Window())->handled, 1);
+}
+
+TEST(Hang, AStopReturnsWhileThePassWaitsOnTheStoppingThread) {
+  TestBlock block;
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "PlenaraHangMine";
+  RegisterClassA(&wc);
+  HWND mine = CreateWindowA(wc.lpszClassName, "mine", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 100, 200, 150, nullptr,
+                            nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(mine, nullptr);
+  block.AddTarget(MoveXRule(wc.lpszClassName, 10));
+  block->activeSettings.monitorInterval = 0;
+
+  StartMonitorThread();
+  EXPECT_TRUE(PollWithoutAnswering([&] { return TrackedCountNow(block.Get()) > 0; }, 10000));
+  const DWORD start = GetTickCount();
+  StopMonitorThread();
+  EXPECT_LT(GetTickCount() - start, 3000u);
+  EXPECT_EQ(BoxOf(mine).x, 300);
+  DestroyWindow(mine);
 }
 
 }  // namespace

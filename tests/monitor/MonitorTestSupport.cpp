@@ -88,6 +88,13 @@ TargetRecord RuleFor(const char* className) {
   return record;
 }
 
+TargetRecord MoveXRule(const char* className, int32_t x) {
+  TargetRecord record = RuleFor(className);
+  record.positionAction = kPositionSet;
+  record.xSpec = PositionSpec{kAnchorNear, kOffsetPixels, {}, x};
+  return record;
+}
+
 int32_t TrackedCountNow(SharedBlock* block) { return *static_cast<volatile int32_t*>(&block->trackedCount); }
 
 Box BoxOf(HWND window) {
