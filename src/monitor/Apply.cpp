@@ -12,9 +12,11 @@ namespace {
 
 enum class Reach : uint8_t { kUnknown, kYes, kNo };
 
-// Asked just before an action, so a pass with nothing to do costs no extra
-// call; the answer holds for the rest of the pass unless a later call on the
-// window's thread times out.
+// MoveWindow and the raising in ForceForeground wait for the window's thread
+// without a bound, so before the first action on a window in a pass its
+// thread is asked whether it answers at all. Asked only where an action is
+// due, so a pass with nothing to do costs no extra call; the answer holds
+// for the rest of the pass unless a later call on that thread times out.
 bool Reachable(HWND window, Reach& reach, PassState& pass) {
   if (reach == Reach::kUnknown) {
     reach = WindowAnswers(window, pass) ? Reach::kYes : Reach::kNo;

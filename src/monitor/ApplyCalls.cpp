@@ -17,10 +17,12 @@ void NoteNoAnswer(HWND window, DWORD thread, PassState& pass) {
   if (pass.hungCount < PassState::kMaxHungThreads) pass.hungThreads[pass.hungCount++] = thread;
 }
 
-bool SendBounded(HWND window, DWORD thread, UINT message, WPARAM wParam, LPARAM lParam, PassState& pass,
-                 DWORD_PTR* result) {
+// Only for messages without pointers: a message that times out is still
+// handled later, when nothing may point into the sender's memory any more.
+bool SendBounded(HWND window, DWORD thread, UINT message, WPARAM wParam, LPARAM lParam, PassState& pass) {
   if (IsHung(pass, thread)) return false;
-  if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, result)) {
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result)) {
     return true;
   }
   NoteNoAnswer(window, thread, pass);
@@ -33,8 +35,7 @@ bool WindowAnswers(HWND window, PassState& pass) {
   const DWORD thread = GetWindowThreadProcessId(window, nullptr);
   if (thread == 0) return false;
   if (thread == GetCurrentThreadId()) return true;
-  DWORD_PTR result = 0;
-  return SendBounded(window, thread, WM_NULL, 0, 0, pass, &result);
+  return SendBounded(window, thread, WM_NULL, 0, 0, pass);
 }
 
 bool KnownHung(HWND window, const PassState& pass) {
@@ -47,8 +48,7 @@ bool SendWithinTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, 
     SendMessageA(window, message, wParam, lParam);
     return true;
   }
-  DWORD_PTR result = 0;
-  return SendBounded(window, thread, message, wParam, lParam, pass, &result);
+  return SendBounded(window, thread, message, wParam, lParam, pass);
 }
 
 void ReadWindowTitle(HWND window, char* title, int size) {
