@@ -227,6 +227,10 @@ void ParseProfileFile(const char* path, size_t textBytes, SettingsModel& model, 
   reader.names = ProfileNames;
   reader.lines = ProfileLines;
   ParseSettingsFile(reader, SystemLeads(), model, report);
+  // The profile API keeps the parsed file in memory for the life of the
+  // process; this asks it to let go (it writes nothing, since nothing of
+  // the file was changed through it).
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
 }
 
 // Tries "<path>.<stamp>", then "-2", "-3", ... so that no copy is ever

@@ -76,8 +76,15 @@ TEST(SettingsFile, SampleComesBackThroughTheProfileApi) {
   const std::string path = dir.File(kIni);
   const SettingsModel sample = SampleModel();
   ASSERT_TRUE(Save(path, Format(sample)));
+  const std::string written = ReadWholeFile(path);
+  WIN32_FILE_ATTRIBUTE_DATA before = {}, after = {};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &before);
   LoadedFile loaded;
   const SettingsModel read = LoadFile(path, loaded);
+  // Reading leaves the file exactly as it was.
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &after);
+  EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+  EXPECT_EQ(ReadWholeFile(path), written);
   EXPECT_EQ(loaded.read, FileRead::kRead);
   EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
   EXPECT_EQ(ModelDifference(sample, read), "");
