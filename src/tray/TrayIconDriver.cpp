@@ -32,7 +32,8 @@ ShellNotifyFunction g_shellNotify = Shell_NotifyIconA;
 // memory runs out.
 char* CopyTip(const char* text) {
   if (!text) text = "";
-  const int32_t n = lstrlenA(text) + 1 < kTipBytes ? lstrlenA(text) + 1 : kTipBytes;
+  const int32_t length = lstrlenA(text);
+  const int32_t n = length + 1 < kTipBytes ? length + 1 : kTipBytes;
   char* copy = new (std::nothrow) char[n];
   if (copy) lstrcpynA(copy, text, n);
   return copy;

@@ -154,9 +154,10 @@ TEST_F(TrayTest, StillIconPrefersTheStaticIconAndAnimatedOneTheFrames) {
   EXPECT_TRUE(IconAlive(still));
 
   // Animating with frames: the frames; stopping shows the still icon again.
-  driver->SetInterval(100);
+  driver->SetInterval(60000);  // the test steps the frames itself
   driver->SetAnimating(1);
-  ASSERT_TRUE(WaitFor([&] { return shell.Last().picture == pictures[1]; }, 5000));
+  Tick(hidden);
+  EXPECT_EQ(shell.Last().picture, pictures[1]);
   driver->SetAnimating(0);
   EXPECT_EQ(shell.Last().picture, stillPicture);
 
@@ -164,7 +165,9 @@ TEST_F(TrayTest, StillIconPrefersTheStaticIconAndAnimatedOneTheFrames) {
   driver->SetImageList(nullptr);
   driver->SetAnimating(1);
   const size_t before = shell.Count();
-  ASSERT_TRUE(WaitFor([&] { return shell.Count() >= before + 2; }, 5000));
+  Tick(hidden);
+  Tick(hidden);
+  ASSERT_EQ(shell.Count(), before + 2);
   EXPECT_EQ(shell.Last().picture, stillPicture);
   EXPECT_EQ(driver->CurrentFrame(), 0);
   driver->SetAnimating(0);
@@ -289,7 +292,7 @@ class ForegroundWindow {
     window_ = CreateWindowExA(0, "PlenaraTrayTestForeground", "foreground", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50,
                               50, 300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetForegroundWindow(window_);
-    WaitFor([&] { return GetForegroundWindow() == window_; }, 5000);
+    WaitFor([&] { return GetForegroundWindow() == window_; }, 30000);
   }
   ~ForegroundWindow() { DestroyWindow(window_); }
   HWND Get() const { return window_; }
@@ -319,11 +322,11 @@ TEST_F(TrayTest, RecreatedTaskbarGetsAShownIconBackWithItsFrameAndTip) {
   driver->SetOwnsImages(1);
   driver->SetImageList(frames);
   driver->SetTip(kJapaneseTip);
-  driver->SetInterval(100);
+  driver->SetInterval(60000);  // the test steps the frames itself
   driver->SetAnimating(1);
   driver->Show();
-  ASSERT_TRUE(WaitFor([&] { return driver->CurrentFrame() == 2; }, 5000));
-  driver->SetInterval(60000);  // hold frame 2 from here on
+  Tick(hidden);
+  Tick(hidden);
   ASSERT_EQ(driver->CurrentFrame(), 2);
 
   // The taskbar restarted and lost the icon.
@@ -348,6 +351,30 @@ TEST_F(TrayTest, RecreatedTaskbarGetsAShownIconBackWithItsFrameAndTip) {
   EXPECT_EQ(shell.Count(), hiddenCount);
   EXPECT_FALSE(InShell(hidden));
   EXPECT_FALSE(driver->IsVisible());
+  ExpectFixedFields(shell.Calls(), hidden);
+}
+
+TEST_F(TrayTest, OnlyItsOwnTimerStepsAShownIcon) {
+  HIMAGELIST frames = MakeFrames(3);
+  const std::vector<uint32_t> pictures = FramePictures(frames);
+  driver->SetOwnsImages(1);
+  driver->SetImageList(frames);
+  Tick(hidden);  // hidden: nothing moves
+  EXPECT_EQ(driver->CurrentFrame(), 0);
+  EXPECT_EQ(shell.Count(), 0u);
+
+  driver->Show();
+  SendMessageA(hidden, WM_TIMER, 2, 0);
+  EXPECT_EQ(driver->CurrentFrame(), 0);
+  EXPECT_EQ(shell.Count(), 1u);
+  const size_t expected[] = {1, 2, 0, 1};
+  for (size_t frame : expected) {
+    Tick(hidden);
+    EXPECT_EQ(driver->CurrentFrame(), static_cast<int32_t>(frame));
+    EXPECT_EQ(shell.Last().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(shell.Last().picture, pictures[frame]);
+    EXPECT_TRUE(shell.Last().result);
+  }
   ExpectFixedFields(shell.Calls(), hidden);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "TestSupport.h"
 #include "tray/TrayIconDriver.h"
 
 namespace {
@@ -162,9 +163,12 @@ const char* OwnerClass() {
 }  // namespace
 
 void TrayTest::SetUp() {
+  // The notification area comes up a little after the desktop.
+  ASSERT_TRUE(WaitFor([] { return FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 60000))
+      << "no notification area";
   owner = CreateWindowExA(0, OwnerClass(), "tray test owner", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr,
                           GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(owner, nullptr);
+  ASSERT_NE(owner, nullptr) << "no window could be made (error " << GetLastError() << ")";
   driver = new TrayIconDriver(owner);
   hidden = driver->HiddenWindow();
   ASSERT_NE(hidden, nullptr);

@@ -54,6 +54,10 @@ HIMAGELIST MakeFrames(int n);
 // The pictures the list's frames give, in order.
 std::vector<uint32_t> FramePictures(HIMAGELIST list);
 
+// One tick of the animation timer, delivered at once, for tests whose subject
+// is not the timer's period.
+inline void Tick(HWND hidden) { SendMessageA(hidden, WM_TIMER, 1, 0); }
+
 // Asks Wine's notification area itself whether the icon of window is there.
 bool InShell(HWND window);
 // Takes the icon out of the notification area behind the driver's back, as a
