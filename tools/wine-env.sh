@@ -73,21 +73,38 @@ wine_make_prefix() {
   touch "$WINEPREFIX/.plenara-ready"
 }
 
-wine_env_start() {
-  mkdir -p "$PLENARA_BUILD"
-  trap wine_env_stop EXIT
-  trap 'wine_env_stop; exit 130' INT TERM
-  wine_start_xvfb
-  wine_make_prefix
+wine_start_desktop() {
   "${WINESERVER:-wineserver}" -p >/dev/null 2>&1 </dev/null
   # The desktop process owns the taskbar and the notification area.
   wine explorer >/dev/null 2>&1 </dev/null &
   wine_env_pids+=("$!")
   local i
   for i in $(seq 1 100); do
-    if xwininfo -root -tree 2>/dev/null | grep -q 'Wine desktop\|Default'; then break; fi
+    if xwininfo -root -tree 2>/dev/null | grep -q 'Wine desktop'; then break; fi
     sleep 0.1
   done
+  # The X window comes before the desktop is ready for every process, and
+  # now and then a session never becomes ready: ask from the Windows side.
+  local probe="$PLENARA_BUILD/bin/plenara-probe.exe"
+  [ -f "$probe" ] || return 0
+  wine "$probe" desktop-ready - 30000 >/dev/null 2>&1
+}
+
+wine_env_start() {
+  mkdir -p "$PLENARA_BUILD"
+  trap wine_env_stop EXIT
+  trap 'wine_env_stop; exit 130' INT TERM
+  wine_start_xvfb
+  wine_make_prefix
+  local attempt
+  for attempt in 1 2 3; do
+    wine_start_desktop && return 0
+    echo "wine-env: the Wine desktop did not become ready; starting it again" >&2
+    "${WINESERVER:-wineserver}" -k >/dev/null 2>&1 || true
+    "${WINESERVER:-wineserver}" -w >/dev/null 2>&1 || true
+  done
+  echo "wine-env: the Wine desktop never became ready" >&2
+  return 1
 }
 
 wine_env_stop() {

@@ -12,9 +12,11 @@ namespace {
 
 enum class Reach : uint8_t { kUnknown, kYes, kNo };
 
-// Asked just before an action, so a pass with nothing to do costs no extra
-// call; the answer holds for the rest of the pass unless a later call on the
-// window's thread times out.
+// MoveWindow and the raising in ForceForeground wait for the window's thread
+// without a bound, so before the first action on a window in a pass its
+// thread is asked whether it answers at all. Asked only where an action is
+// due, so a pass with nothing to do costs no extra call; the answer holds
+// for the rest of the pass unless a later call on that thread times out.
 bool Reachable(HWND window, Reach& reach, PassState& pass) {
   if (reach == Reach::kUnknown) {
     reach = WindowAnswers(window, pass) ? Reach::kYes : Reach::kNo;
@@ -109,7 +111,7 @@ void ApplyChildTargets(HWND mdiClient, const Box& clientBox, TrackedWindow& entr
     const HWND window = HandleOf(child.hwnd);
     if (!IsWindowShown(window)) continue;
     ReadClassName(window, className);
-    ReadWindowTitle(window, title, kWindowTextSize, pass);
+    ReadWindowTitle(window, title, kWindowTextSize);
     Box box = ScreenToClientBox(mdiClient, GetWindowBox(window));
     Reach reach = Reach::kUnknown;
     for (int32_t r = 0; r < target.NumOfChildren; ++r) {
@@ -132,7 +134,7 @@ void ApplyTargets() {
     const HWND window = HandleOf(entry.hwnd);
     if (!IsWindowShown(window)) continue;
     ReadClassName(window, className);
-    ReadWindowTitle(window, title, kWindowTextSize, pass);
+    ReadWindowTitle(window, title, kWindowTextSize);
     // Read once per pass and carried from rule to rule.
     Box box = GetWindowBox(window);
     const HWND mdiClient = HandleOf(entry.mdiClient);

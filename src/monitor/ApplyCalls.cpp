@@ -2,6 +2,8 @@
 
 namespace {
 
+constexpr int kMaxTitleChars = 128;
+
 bool IsHung(const PassState& pass, DWORD thread) {
   for (int i = 0; i < pass.hungCount; ++i) {
     if (pass.hungThreads[i] == thread) return true;
@@ -15,10 +17,12 @@ void NoteNoAnswer(HWND window, DWORD thread, PassState& pass) {
   if (pass.hungCount < PassState::kMaxHungThreads) pass.hungThreads[pass.hungCount++] = thread;
 }
 
-bool SendBounded(HWND window, DWORD thread, UINT message, WPARAM wParam, LPARAM lParam, PassState& pass,
-                 DWORD_PTR* result) {
+// Only for messages without pointers: a message that times out is still
+// handled later, when nothing may point into the sender's memory any more.
+bool SendBounded(HWND window, DWORD thread, UINT message, WPARAM wParam, LPARAM lParam, PassState& pass) {
   if (IsHung(pass, thread)) return false;
-  if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, result)) {
+  DWORD_PTR result = 0;
+  if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result)) {
     return true;
   }
   NoteNoAnswer(window, thread, pass);
@@ -31,8 +35,7 @@ bool WindowAnswers(HWND window, PassState& pass) {
   const DWORD thread = GetWindowThreadProcessId(window, nullptr);
   if (thread == 0) return false;
   if (thread == GetCurrentThreadId()) return true;
-  DWORD_PTR result = 0;
-  return SendBounded(window, thread, WM_NULL, 0, 0, pass, &result);
+  return SendBounded(window, thread, WM_NULL, 0, 0, pass);
 }
 
 bool KnownHung(HWND window, const PassState& pass) {
@@ -45,25 +48,29 @@ bool SendWithinTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, 
     SendMessageA(window, message, wParam, lParam);
     return true;
   }
-  DWORD_PTR result = 0;
-  return SendBounded(window, thread, message, wParam, lParam, pass, &result);
+  return SendBounded(window, thread, message, wParam, lParam, pass);
 }
 
-void ReadWindowTitle(HWND window, char* title, int size, PassState& pass) {
+void ReadWindowTitle(HWND window, char* title, int size) {
   title[0] = '\0';
   DWORD process = 0;
   const DWORD thread = GetWindowThreadProcessId(window, &process);
-  int length = 0;
-  if (process == GetCurrentProcessId() && thread != GetCurrentThreadId()) {
-    DWORD_PTR result = 0;
-    if (SendBounded(window, thread, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(title), pass,
-                    &result)) {
-      length = static_cast<int>(result);
-    }
-  } else {
-    length = GetWindowTextA(window, title, size);
+  if (process != GetCurrentProcessId() || thread == GetCurrentThreadId()) {
+    if (GetWindowTextA(window, title, size) <= 0) title[0] = '\0';
+    return;
   }
-  // Whatever the window answered, the text ends inside the buffer.
-  if (length <= 0) title[0] = '\0';
-  title[size - 1] = '\0';
+  WCHAR wide[kMaxTitleChars + 1];
+  if (InternalGetWindowText(window, wide, kMaxTitleChars + 1) <= 0) return;
+  // Each character takes at most two bytes in the system code page.
+  char converted[2 * (kMaxTitleChars + 1)];
+  if (WideCharToMultiByte(CP_ACP, 0, wide, -1, converted, sizeof converted, nullptr, nullptr) <= 0) return;
+  int n = 0;
+  while (converted[n] != '\0' && n < size - 1) {
+    const bool lead = IsDBCSLeadByte(static_cast<BYTE>(converted[n])) && converted[n + 1] != '\0';
+    const int step = lead ? 2 : 1;
+    if (n + step > size - 1) break;  // never half a character
+    n += step;
+  }
+  CopyMemory(title, converted, n);
+  title[n] = '\0';
 }

@@ -29,7 +29,8 @@ bool KnownHung(HWND window, const PassState& pass);
 // thread is known hung in this pass, and a time-out marks it hung.
 bool SendWithinTimeout(HWND window, UINT message, WPARAM wParam, LPARAM lParam, PassState& pass);
 
-// GetWindowTextA into a buffer of `size` bytes, empty when it cannot be read.
-// A window of another thread of this process is asked with a bounded wait
-// (GetWindowTextA would wait for good on it).
-void ReadWindowTitle(HWND window, char* title, int size, PassState& pass);
+// GetWindowTextA into a buffer of `size` bytes (at most 128 of text), empty
+// when it cannot be read. For a window of another thread of this process
+// GetWindowTextA would send WM_GETTEXT and wait for good; its text is read
+// without a message instead.
+void ReadWindowTitle(HWND window, char* title, int size);

@@ -88,6 +88,13 @@ TargetRecord RuleFor(const char* className) {
   return record;
 }
 
+TargetRecord MoveXRule(const char* className, int32_t x) {
+  TargetRecord record = RuleFor(className);
+  record.positionAction = kPositionSet;
+  record.xSpec = PositionSpec{kAnchorNear, kOffsetPixels, {}, x};
+  return record;
+}
+
 int32_t TrackedCountNow(SharedBlock* block) { return *static_cast<volatile int32_t*>(&block->trackedCount); }
 
 Box BoxOf(HWND window) {
@@ -127,8 +134,17 @@ Fixture::~Fixture() {
 
 bool Fixture::Start() {
   if (!process_.Start(ExeDir() + "fixture-windows.exe")) return false;
-  WaitFor([&] { return (control_ = FindWindowOfProcess(kFixtureControlClass, process_.Pid())) != nullptr; }, 30000);
-  if (!control_) return false;
+  // A cold start under emulation can take many seconds.
+  WaitFor(
+      [&] {
+        control_ = FindWindowOfProcess(kFixtureControlClass, process_.Pid());
+        return control_ != nullptr || !process_.Running();
+      },
+      60000);
+  if (!control_) {
+    std::fprintf(stderr, "fixture-windows.exe did not start (exit code %lu)\n", process_.WaitExit(0));
+    return false;
+  }
   char name[64];
   std::snprintf(name, sizeof name, "PlenaraFixtureResume-%lu", process_.Pid());
   resume_ = CreateEventA(nullptr, TRUE, FALSE, name);

@@ -46,6 +46,10 @@ class TestBlock {
 // enabled, acting at every scan, with no action yet.
 TargetRecord RuleFor(const char* className);
 
+// RuleFor(className) that puts the window's x at `x` pixels from the near
+// edge (y kept), at every scan.
+TargetRecord MoveXRule(const char* className, int32_t x);
+
 // The tracked count, read while the monitor thread may be writing it.
 int32_t TrackedCountNow(SharedBlock* block);
 
