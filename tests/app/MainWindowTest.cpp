@@ -156,3 +156,22 @@ TEST(ProductName, OwnVersionResource) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Release, ManifestNamesInvokerDpiAwarenessAndCommonControls) {
+  HMODULE exe = LoadLibraryExA((ExeDir() + "Plenara.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(exe, nullptr);
+  HRSRC found = FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+  ASSERT_NE(found, nullptr);
+  const char* data = static_cast<const char*>(LockResource(LoadResource(exe, found)));
+  const std::string manifest(data, SizeofResource(exe, found));
+  EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+  EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
+  EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+  EXPECT_NE(manifest.find("true/pm"), std::string::npos);
+  EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
+  FreeLibrary(exe);
+}
+
+}  // namespace
