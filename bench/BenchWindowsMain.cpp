@@ -180,7 +180,7 @@ int Late(int count, int intervalMs, const char* outPath) {
   QueryPerformanceFrequency(&frequency);
   // A fixed pseudo-random sequence of pauses, so that the windows appear at
   // every phase of the monitor's interval and every run is alike.
-  uint32_t seed = 12345;
+  uint32_t pauseState = 12345;
   int failures = 0;
   // The first windows only warm up: this process's first window calls, and
   // the emulator's first translation of their code, are not the monitor's.
@@ -190,8 +190,8 @@ int Late(int count, int intervalMs, const char* outPath) {
     HWND window = CreateNamed(kBenchLateClass, title, WS_EX_TOOLWINDOW, WS_OVERLAPPEDWINDOW,
                               20 + (i + kLateWarmUp) % 10 * 8, 30, 60, 40, nullptr);
     if (!window) return 3;
-    seed = seed * 1103515245u + 12345u;
-    const DWORD pause = (seed >> 8) % static_cast<uint32_t>(intervalMs * 2 + 1);
+    pauseState = pauseState * 1103515245u + 12345u;
+    const DWORD pause = (pauseState >> 8) % static_cast<uint32_t>(intervalMs * 2 + 1);
     PumpUntil([] { return false; }, pause);
     g_reached.QuadPart = 0;
     LARGE_INTEGER shown;
