@@ -69,7 +69,7 @@ wine_make_prefix() {
 wine_start_desktop() {
   "${WINESERVER:-wineserver}" -p >/dev/null 2>&1 </dev/null
   # The desktop process owns the taskbar and the notification area.
-  wine explorer >/dev/null 2>&1 </dev/null &
+  wine explorer /desktop=shell,1024x768 >/dev/null 2>&1 </dev/null &
   wine_env_pids+=("$!")
   # A loaded machine under emulation can take well over ten seconds here.
   local deadline=$((SECONDS + 90))
