@@ -15,11 +15,12 @@ struct Box {
 // (a * b + 50) / 100, product and sum wrapping at 32 bits, division toward zero.
 int32_t PercentOf(int32_t a, int32_t b);
 
-// New width or height from the reference extent, the current size and the spec.
+// New width or height from the reference extent, the current size and the
+// SizeSpec; never negative.
 int32_t ComputeSize(int32_t referenceExtent, int32_t currentSize, const SizeSpec& spec);
 
 // New x or y from the reference origin and extent, the current position,
-// the new size and the spec.
+// the new size and the PositionSpec; not clamped.
 int32_t ComputePosition(int32_t origin, int32_t extent, int32_t current, int32_t newSize, const PositionSpec& spec);
 
 // The box a rule asks for: size first, then position (which uses the new size).

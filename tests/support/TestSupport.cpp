@@ -109,7 +109,8 @@ bool ChildProcess::Start(const std::string& exe, const std::string& args, const 
 
 DWORD ChildProcess::WaitExit(DWORD timeoutMs) {
   if (!process_) return STILL_ACTIVE;
-  if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  // Keep this thread's windows answering: the child may send to them.
+  if (!WaitFor([&] { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }, timeoutMs)) return STILL_ACTIVE;
   DWORD code = STILL_ACTIVE;
   GetExitCodeProcess(process_, &code);
   return code;
