@@ -174,7 +174,8 @@ class ProfileReader final : public SectionReader {
 
   std::vector<std::string> Names() override {
     std::vector<std::string> names;
-    const std::string all = ReadGrowing([this](char* buffer, DWORD size) {
+    std::vector<char> buffer(64 * 1024);
+    const std::string all = ReadGrowing(buffer, [this](char* buffer, DWORD size) {
       return GetPrivateProfileSectionNamesA(buffer, size, path_.c_str());
     });
     for (size_t start = 0; start < all.size();) {
@@ -187,7 +188,7 @@ class ProfileReader final : public SectionReader {
   }
 
   bool Lines(const std::string& section, std::string& lines) override {
-    lines = ReadGrowing([this, &section](char* buffer, DWORD size) {
+    lines = ReadGrowing(lineBuffer_, [this, &section](char* buffer, DWORD size) {
       return GetPrivateProfileSectionA(section.c_str(), buffer, size, path_.c_str());
     });
     return true;
@@ -196,20 +197,22 @@ class ProfileReader final : public SectionReader {
  private:
   // Both calls return the buffer's size less two when the text was cut.
   template <class Call>
-  std::string ReadGrowing(Call call) {
-    DWORD size = static_cast<DWORD>(buffer_.size());
+  std::string ReadGrowing(std::vector<char>& buffer, Call call) {
+    DWORD size = static_cast<DWORD>(buffer.size());
     for (;;) {
-      const DWORD got = call(buffer_.data(), size);
-      if (got + 2 < size || size >= limit_) return std::string(buffer_.data(), got < size ? got : size);
+      const DWORD got = call(buffer.data(), size);
+      if (got + 2 < size || size >= limit_) return std::string(buffer.data(), got < size ? got : size);
       const size_t bigger = size * 2 < limit_ ? size * 2 : limit_;
-      buffer_.resize(bigger);
+      buffer.resize(bigger);
       size = static_cast<DWORD>(bigger);
     }
   }
 
   std::string path_;
   size_t limit_;
-  std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+  // The profile API allocates twice the buffer for every call: a section
+  // buffer of a typical section's size keeps that cheap.
+  std::vector<char> lineBuffer_ = std::vector<char>(2048);
 };
 
 std::string Stamp() {

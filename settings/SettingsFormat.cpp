@@ -67,10 +67,10 @@ void AppendSectionHeader(std::string& out, const std::string& name) {
 
 }  // namespace
 
-std::string TargetSectionName(size_t targetIndex) { return "Target" + std::to_string(targetIndex + 1); }
+std::string TargetSectionName(size_t targetIndex) { return std::to_string(targetIndex + 1); }
 
 std::string ChildSectionName(size_t targetIndex, size_t childIndex) {
-  return TargetSectionName(targetIndex) + ".Child" + std::to_string(childIndex + 1);
+  return TargetSectionName(targetIndex) + "." + std::to_string(childIndex + 1);
 }
 
 void AppendRuleKeys(std::string& out, const TargetRecord& record, const Charset& charset) {

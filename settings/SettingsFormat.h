@@ -7,8 +7,10 @@
 
 constexpr int32_t kFormatVersion = 1;
 
-// Section names: the general settings, target n (from 1) and child m of
-// target n.
+// Section names: the general settings, target n as "n" (from 1) and child
+// m of target n as "n.m". The profile API finds a section by comparing its
+// name with every name before it, so names that differ in their first
+// character keep a list of thousands of rules quick to read.
 constexpr char kSettingsSection[] = "Settings";
 std::string TargetSectionName(size_t targetIndex);
 std::string ChildSectionName(size_t targetIndex, size_t childIndex);

@@ -236,22 +236,16 @@ size_t Digits(std::string_view text) {
   return n;
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-// "Target<n>" or "Target<n>.Child<m>"; parent receives "Target<n>".
+// "<n>" or "<n>.<m>" with n and m of one to nine digits; parent receives "<n>".
 SectionKind ClassifySection(std::string_view name, std::string_view& parent) {
   if (EqualsNoCase(name, kSettingsSection)) return SectionKind::kSettings;
-  if (!StartsWithNoCase(name, "Target")) return SectionKind::kUnknown;
-  const size_t digits = Digits(name.substr(6));
+  const size_t digits = Digits(name);
   if (digits == 0 || digits > 9) return SectionKind::kUnknown;
-  const std::string_view rest = name.substr(6 + digits);
-  if (rest.empty()) return SectionKind::kTarget;
-  if (!StartsWithNoCase(rest, ".Child")) return SectionKind::kUnknown;
-  const size_t childDigits = Digits(rest.substr(6));
-  if (childDigits == 0 || childDigits > 9 || rest.size() != 6 + childDigits) return SectionKind::kUnknown;
-  parent = name.substr(0, 6 + digits);
+  if (digits == name.size()) return SectionKind::kTarget;
+  if (name[digits] != '.') return SectionKind::kUnknown;
+  const size_t childDigits = Digits(name.substr(digits + 1));
+  if (childDigits == 0 || childDigits > 9 || digits + 1 + childDigits != name.size()) return SectionKind::kUnknown;
+  parent = name.substr(0, digits);
   return SectionKind::kChild;
 }
 

@@ -76,17 +76,17 @@ TEST(SettingsFormat, ReadsLikeTheHelpDescribesIt) {
       "; Plenara settings (code page 932). The help's page on the settings file describes every key.\r\n"
       "\r\n[Settings]\r\nVersion=1\r\nMonitoring=on\r\nInterval=500\r\nReapplyOnWorkAreaChange=yes\r\n"
       "OpenSettingsAtStart=no\r\n"
-      "\r\n[Target1]\r\nName=\"right half\"\r\nEnabled=yes\r\nOnce=yes\r\nClass=equals \"Notepad\"\r\n"
+      "\r\n[1]\r\nName=\"right half\"\r\nEnabled=yes\r\nOnce=yes\r\nClass=equals \"Notepad\"\r\n"
       "Title=ends \" - memo\"\r\nSize=set\r\nWidth=percent 50\r\nHeight=minus 0\r\nPosition=set\r\n"
       "X=far flush\r\nY=near pixels 10\r\nActivate=no\r\nClose=no\r\n"
-      "\r\n[Target1.Child1]\r\nName=\"\"\r\nEnabled=yes\r\nOnce=yes\r\nClass=any \"\"\r\nTitle=begins \"doc\"\r\n"
+      "\r\n[1.1]\r\nName=\"\"\r\nEnabled=yes\r\nOnce=yes\r\nClass=any \"\"\r\nTitle=begins \"doc\"\r\n"
       "Size=none\r\nWidth=keep\r\nHeight=keep\r\nPosition=none\r\nX=keep\r\nY=keep\r\nActivate=no\r\nClose=no\r\n";
   EXPECT_EQ(FormatSettingsFile(model, kShiftJis), expected);
 }
 
 TEST(SettingsFormat, HandWrittenShorthandIsAccepted) {
   const Parsed parsed = Parse(std::string(kSettings) +
-                              "[target7]\r\nname = spaced out \r\nenabled=YES\r\nonce=off\r\nclass=Equals\"Edit\"\r\n"
+                              "[7]\r\nname = spaced out \r\nenabled=YES\r\nonce=off\r\nclass=Equals\"Edit\"\r\n"
                               "title=contains  \xCA\xDF\xDD \r\nsize=maximize\r\nwidth=keep\r\nheight=keep\r\n"
                               "position=none\r\nx=keep\r\ny=keep\r\nactivate=on\r\nclose=0\r\n");
   EXPECT_FALSE(parsed.report.damaged) << Notes(parsed.report);
@@ -106,9 +106,9 @@ TEST(SettingsFormat, ChildrenFollowTheirTargetByName) {
   // Children may stand anywhere; their order among themselves is kept, and
   // a child whose target is missing is dropped.
   const Parsed parsed =
-      Parse(std::string(kSettings) + "[Target2.Child1]\r\n" + RuleBody("Name", "Name=\"b1\"") + "[Target1]\r\n" +
-            RuleBody("Name", "Name=\"a\"") + "[Target2]\r\n" + RuleBody("Name", "Name=\"b\"") + "[Target9.Child1]\r\n" +
-            RuleBody() + "[Target2.Child2]\r\n" + RuleBody("Name", "Name=\"b2\"") + "[Target1.Child5]\r\n" +
+      Parse(std::string(kSettings) + "[2.1]\r\n" + RuleBody("Name", "Name=\"b1\"") + "[1]\r\n" +
+            RuleBody("Name", "Name=\"a\"") + "[2]\r\n" + RuleBody("Name", "Name=\"b\"") + "[9.1]\r\n" +
+            RuleBody() + "[2.2]\r\n" + RuleBody("Name", "Name=\"b2\"") + "[1.5]\r\n" +
             RuleBody("Name", "Name=\"a1\""));
   ASSERT_EQ(parsed.model.targets.size(), 2u);
   EXPECT_STREQ(RuleName(parsed.model.targets[0].record), "a");
@@ -136,7 +136,7 @@ TEST(SettingsFormat, DamagedTextHasItsDocumentedOutcome) {
       {"comments only", "; nothing\r\n\r\n", false, 0, nullptr},
       {"garbage", "\x89PNG\r\n\x1A\n\xFF\xFE garbage = [[[ ]]] ;;;", false, 0, nullptr},
       {"text before the first section", "stray words\r\n" + std::string(kSettings), true, 0, nullptr},
-      {"no settings section", "[Target1]\r\n" + RuleBody(), true, 1,
+      {"no settings section", "[1]\r\n" + RuleBody(), true, 1,
        [&](const SettingsModel& m) { EXPECT_EQ(m.general.monitorInterval, defaults.monitorInterval); }},
       {"interval too short", "[Settings]\r\nVersion=1\r\nMonitoring=off\r\nInterval=10\r\n"
                              "ReapplyOnWorkAreaChange=no\r\nOpenSettingsAtStart=yes\r\n",
@@ -148,8 +148,8 @@ TEST(SettingsFormat, DamagedTextHasItsDocumentedOutcome) {
          EXPECT_EQ(m.general.openSettingsAtStart, 1);
        }},
       {"huge values",
-       "[Settings]\r\nInterval=99999999999999999999\r\n[Target1]\r\n" +
-           RuleBody("Width", "Width=pixels 123456789012") + "[Target2]\r\n" +
+       "[Settings]\r\nInterval=99999999999999999999\r\n[1]\r\n" +
+           RuleBody("Width", "Width=pixels 123456789012") + "[2]\r\n" +
            RuleBody("X", "X=far percent -5000"),
        true, 2,
        [](const SettingsModel& m) {
@@ -159,10 +159,10 @@ TEST(SettingsFormat, DamagedTextHasItsDocumentedOutcome) {
          EXPECT_EQ(m.targets[1].record.xSpec.anchor, kAnchorFar);
        }},
       {"unknown words keep the rule with safe values",
-       std::string(kSettings) + "[Target1]\r\n" + RuleBody("Class", "Class=regex \"C\"") + "[Target2]\r\n" +
-           RuleBody("Size", "Size=huge") + "[Target3]\r\n" + RuleBody("X", "X=left flush") + "[Target4]\r\n" +
-           RuleBody("Y", "Y=far sideways 5") + "[Target5]\r\n" + RuleBody("Close", "Close=perhaps") +
-           "[Target6]\r\n" + RuleBody("Enabled", "Enabled=maybe") + "[Target7]\r\n" + RuleBody("Width", "Width=wide 5"),
+       std::string(kSettings) + "[1]\r\n" + RuleBody("Class", "Class=regex \"C\"") + "[2]\r\n" +
+           RuleBody("Size", "Size=huge") + "[3]\r\n" + RuleBody("X", "X=left flush") + "[4]\r\n" +
+           RuleBody("Y", "Y=far sideways 5") + "[5]\r\n" + RuleBody("Close", "Close=perhaps") +
+           "[6]\r\n" + RuleBody("Enabled", "Enabled=maybe") + "[7]\r\n" + RuleBody("Width", "Width=wide 5"),
        true, 7,
        [](const SettingsModel& m) {
          EXPECT_EQ(m.targets[0].record.classMatch, kMatchAny);
@@ -175,7 +175,7 @@ TEST(SettingsFormat, DamagedTextHasItsDocumentedOutcome) {
          EXPECT_EQ(m.targets[6].record.widthSpec.mode, kSizeKeep);
          EXPECT_EQ(m.targets[6].record.widthSpec.value, 0);
        }},
-      {"missing keys take their defaults", std::string(kSettings) + "[Target1]\r\nClass=equals \"Only\"\r\n", true, 1,
+      {"missing keys take their defaults", std::string(kSettings) + "[1]\r\nClass=equals \"Only\"\r\n", true, 1,
        [](const SettingsModel& m) {
          const TargetRecord& r = m.targets[0].record;
          EXPECT_STREQ(r.classPattern, "Only");
@@ -185,7 +185,7 @@ TEST(SettingsFormat, DamagedTextHasItsDocumentedOutcome) {
          EXPECT_EQ(r.close, 0);
        }},
       {"duplicate sections: the first counts",
-       std::string(kSettings) + "[Target1]\r\n" + RuleBody("Name", "Name=\"first\"") + "[TARGET1]\r\n" +
+       std::string(kSettings) + "[1]\r\n" + RuleBody("Name", "Name=\"first\"") + "[1]\r\n" +
            RuleBody("Name", "Name=\"second\"") + "[Settings]\r\nInterval=9999\r\n",
        true, 1,
        [](const SettingsModel& m) {
@@ -193,16 +193,16 @@ TEST(SettingsFormat, DamagedTextHasItsDocumentedOutcome) {
          EXPECT_EQ(m.general.monitorInterval, 500);
        }},
       {"duplicate keys: the first counts",
-       std::string(kSettings) + "[Target1]\r\n" + RuleBody() + "Close=yes\r\n", true, 1,
+       std::string(kSettings) + "[1]\r\n" + RuleBody() + "Close=yes\r\n", true, 1,
        [](const SettingsModel& m) { EXPECT_EQ(m.targets[0].record.close, 0); }},
       {"empty and unknown sections are skipped",
-       std::string(kSettings) + "[Target1]\r\n[Target2]\r\n" + RuleBody() + "[Window3]\r\n" + RuleBody() +
-           "[Target4]\r\nfoo=bar\r\n",
+       std::string(kSettings) + "[1]\r\n[2]\r\n" + RuleBody() + "[Window3]\r\n" + RuleBody() +
+           "[4]\r\nfoo=bar\r\n",
        true, 1, nullptr},
-      {"unclosed quote", std::string(kSettings) + "[Target1]\r\n" + RuleBody("Title", "Title=begins \"open end"), true,
+      {"unclosed quote", std::string(kSettings) + "[1]\r\n" + RuleBody("Title", "Title=begins \"open end"), true,
        1, [](const SettingsModel& m) { EXPECT_STREQ(m.targets[0].record.titlePattern, "open end"); }},
       {"long pattern and name are cut on a character boundary",
-       std::string(kSettings) + "[Target1]\r\n" +
+       std::string(kSettings) + "[1]\r\n" +
            RuleBody("Title", "Title=equals \"" + std::string(127, 'x') + "\x90\xDD\x90\xDD\"") +
            "Name=\"" + std::string(300, '\x90') + "\"\r\n",
        true, 1,
@@ -212,10 +212,10 @@ TEST(SettingsFormat, DamagedTextHasItsDocumentedOutcome) {
          EXPECT_STREQ(RuleName(m.targets[0].record), "n");
        }},
       {"a name longer than 131 bytes",
-       std::string(kSettings) + "[Target1]\r\n" + RuleBody("Name", "Name=\"" + std::string(140, 'y') + "\""), true, 1,
+       std::string(kSettings) + "[1]\r\n" + RuleBody("Name", "Name=\"" + std::string(140, 'y') + "\""), true, 1,
        [](const SettingsModel& m) { EXPECT_EQ(std::string(RuleName(m.targets[0].record)), std::string(131, 'y')); }},
       {"a line without '=' and a line without a key",
-       std::string(kSettings) + "[Target1]\r\n" + RuleBody() + "just words\r\n= lost value\r\n", true, 1, nullptr},
+       std::string(kSettings) + "[1]\r\n" + RuleBody() + "just words\r\n= lost value\r\n", true, 1, nullptr},
       {"newer version", "[Settings]\r\nVersion=2\r\nMonitoring=on\r\nInterval=500\r\nReapplyOnWorkAreaChange=yes\r\n"
                         "OpenSettingsAtStart=no\r\nTheme=dark\r\n",
        true, 0, nullptr},
@@ -227,7 +227,9 @@ TEST(SettingsFormat, DamagedTextHasItsDocumentedOutcome) {
     EXPECT_FALSE(parsed.report.notes.empty());
     EXPECT_EQ(parsed.understood, c.understood) << Notes(parsed.report);
     EXPECT_EQ(parsed.model.targets.size(), c.targets) << Notes(parsed.report);
-    if (!c.understood) EXPECT_EQ(ModelDifference(SettingsModel{}, parsed.model), "");
+    if (!c.understood) {
+      EXPECT_EQ(ModelDifference(SettingsModel{}, parsed.model), "");
+    }
     if (c.check && parsed.model.targets.size() == c.targets) c.check(parsed.model);
   }
 }
