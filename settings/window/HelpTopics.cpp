@@ -1,0 +1,91 @@
+#include "settings/window/HelpTopics.h"
+
+#include "settings/window/WindowIds.h"
+
+uint32_t HelpTopicOf(int controlId, uint32_t pageTopic) {
+  switch (controlId) {
+    case IDC_TARGETS_LABEL:
+    case IDC_TARGETS:
+    case IDC_TARGET_ADD:
+    case IDC_TARGET_EDIT:
+    case IDC_TARGET_COPY:
+    case IDC_TARGET_DELETE:
+    case IDC_TARGET_UP:
+    case IDC_TARGET_DOWN:
+      return kHelpTargetList;
+    case IDC_CHILDREN_LABEL:
+    case IDC_CHILDREN:
+    case IDC_CHILD_ADD:
+    case IDC_CHILD_EDIT:
+    case IDC_CHILD_COPY:
+    case IDC_CHILD_DELETE:
+    case IDC_CHILD_UP:
+    case IDC_CHILD_DOWN:
+      return kHelpChildList;
+    case IDC_INTERVAL_LABEL:
+    case IDC_INTERVAL:
+    case IDC_INTERVAL_UNIT:
+      return kHelpInterval;
+    case IDC_REAPPLY:
+      return kHelpReapply;
+    case IDC_OPEN_AT_START:
+      return kHelpOpenAtStart;
+    case IDC_START_WITH_WINDOWS:
+      return kHelpStartWithWindows;
+    case IDC_MONITOR_GROUP:
+    case IDC_MONITOR_STATE:
+    case IDC_START:
+    case IDC_STOP:
+      return kHelpMonitoring;
+    case IDC_NAME_LABEL:
+    case IDC_NAME:
+      return kHelpRuleName;
+    case IDC_MATCH_GROUP:
+    case IDC_CLASS_LABEL:
+    case IDC_CLASS:
+    case IDC_CLASS_MODE:
+    case IDC_TITLE_LABEL:
+    case IDC_TITLE:
+    case IDC_TITLE_MODE:
+      return kHelpMatch;
+    case IDC_FINDER:
+    case IDC_FINDER_HINT:
+    case IDC_FINDER_CLASS:
+    case IDC_FINDER_TITLE:
+    case IDC_FINDER_RECT:
+      return kHelpFinder;
+    case IDC_SIZE_GROUP:
+    case IDC_SIZE_LABEL:
+    case IDC_SIZE_ACTION:
+    case IDC_WIDTH_LABEL:
+    case IDC_WIDTH_MODE:
+    case IDC_WIDTH:
+    case IDC_WIDTH_UNIT:
+    case IDC_HEIGHT_LABEL:
+    case IDC_HEIGHT_MODE:
+    case IDC_HEIGHT:
+    case IDC_HEIGHT_UNIT:
+      return kHelpSize;
+    case IDC_POSITION_GROUP:
+    case IDC_POSITION:
+    case IDC_X_LABEL:
+    case IDC_X_ANCHOR:
+    case IDC_X_OFFSET:
+    case IDC_X:
+    case IDC_X_UNIT:
+    case IDC_Y_LABEL:
+    case IDC_Y_ANCHOR:
+    case IDC_Y_OFFSET:
+    case IDC_Y:
+    case IDC_Y_UNIT:
+      return kHelpPosition;
+    case IDC_ACTIVATE:
+    case IDC_CLOSE_WINDOW:
+      return kHelpActions;
+    case IDC_ENABLED:
+    case IDC_APPLY_ONCE:
+      return kHelpEnabledOnce;
+    default:
+      return pageTopic;
+  }
+}

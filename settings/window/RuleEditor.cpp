@@ -1,0 +1,290 @@
+#include "settings/window/RuleEditor.h"
+
+#include <cstring>
+#include <string>
+
+#include "settings/window/HelpTopics.h"
+#include "settings/window/RuleFields.h"
+#include "settings/window/Ui.h"
+#include "settings/window/WindowIds.h"
+
+namespace {
+
+struct Editor {
+  const RuleEditorRequest& request;
+  RuleEditorResult& result;
+  HWND dialog = nullptr;
+  bool statusIsError = false;
+};
+
+// One field that could not be taken: the message, and where to put the caret.
+struct Problem {
+  int field = 0;
+  std::string message;
+};
+
+int ModeChoice(uint8_t mode, int count) { return mode < count ? mode : 0; }
+
+void LoadRecord(HWND dialog, const TargetRecord& record) {
+  SetFieldText(dialog, IDC_NAME, std::string(RuleName(record), strnlen(RuleName(record), kRuleNameSize)));
+  SetFieldText(dialog, IDC_CLASS, std::string(record.classPattern, strnlen(record.classPattern, kPatternSize)));
+  SetFieldText(dialog, IDC_TITLE, std::string(record.titlePattern, strnlen(record.titlePattern, kPatternSize)));
+  SetChoice(dialog, IDC_CLASS_MODE, ModeChoice(record.classMatch, 5));
+  SetChoice(dialog, IDC_TITLE_MODE, ModeChoice(record.titleMatch, 5));
+  SetChoice(dialog, IDC_SIZE_ACTION, ModeChoice(record.sizeAction, 4));
+  SetChoice(dialog, IDC_WIDTH_MODE, ModeChoice(record.widthSpec.mode, 4));
+  SetChoice(dialog, IDC_HEIGHT_MODE, ModeChoice(record.heightSpec.mode, 4));
+  SetFieldText(dialog, IDC_WIDTH, std::to_string(record.widthSpec.value));
+  SetFieldText(dialog, IDC_HEIGHT, std::to_string(record.heightSpec.value));
+  SetChecked(dialog, IDC_POSITION, record.positionAction == kPositionSet);
+  SetChoice(dialog, IDC_X_ANCHOR, ModeChoice(record.xSpec.anchor, 3));
+  SetChoice(dialog, IDC_X_OFFSET, ModeChoice(record.xSpec.offsetKind, 3));
+  SetChoice(dialog, IDC_Y_ANCHOR, ModeChoice(record.ySpec.anchor, 3));
+  SetChoice(dialog, IDC_Y_OFFSET, ModeChoice(record.ySpec.offsetKind, 3));
+  SetFieldText(dialog, IDC_X, std::to_string(record.xSpec.value));
+  SetFieldText(dialog, IDC_Y, std::to_string(record.ySpec.value));
+  SetChecked(dialog, IDC_ACTIVATE, record.activate != 0);
+  SetChecked(dialog, IDC_CLOSE_WINDOW, record.close != 0);
+  SetChecked(dialog, IDC_ENABLED, record.enabled != 0);
+  SetChecked(dialog, IDC_APPLY_ONCE, record.applyOnce != 0);
+}
+
+void ShowUnit(HWND dialog, int id, bool percent, bool shown) {
+  SetFieldText(dialog, id, shown ? LoadText(percent ? IDS_UNIT_PERCENT : IDS_UNIT_PIXELS) : std::string());
+}
+
+// Only what the chosen modes read can be edited.
+void UpdateFields(HWND dialog) {
+  EnableField(dialog, IDC_CLASS, ChoiceOf(dialog, IDC_CLASS_MODE) != kMatchAny);
+  EnableField(dialog, IDC_TITLE, ChoiceOf(dialog, IDC_TITLE_MODE) != kMatchAny);
+
+  const bool sized = ChoiceOf(dialog, IDC_SIZE_ACTION) == kSizeSet;
+  const int widthMode = ChoiceOf(dialog, IDC_WIDTH_MODE);
+  const int heightMode = ChoiceOf(dialog, IDC_HEIGHT_MODE);
+  EnableField(dialog, IDC_WIDTH_MODE, sized);
+  EnableField(dialog, IDC_HEIGHT_MODE, sized);
+  EnableField(dialog, IDC_WIDTH, sized && SizeModeTakesValue(widthMode));
+  EnableField(dialog, IDC_HEIGHT, sized && SizeModeTakesValue(heightMode));
+  ShowUnit(dialog, IDC_WIDTH_UNIT, widthMode == kSizePercent, SizeModeTakesValue(widthMode));
+  ShowUnit(dialog, IDC_HEIGHT_UNIT, heightMode == kSizePercent, SizeModeTakesValue(heightMode));
+
+  const bool placed = IsChecked(dialog, IDC_POSITION);
+  const int xAnchor = ChoiceOf(dialog, IDC_X_ANCHOR);
+  const int yAnchor = ChoiceOf(dialog, IDC_Y_ANCHOR);
+  const int xOffset = ChoiceOf(dialog, IDC_X_OFFSET);
+  const int yOffset = ChoiceOf(dialog, IDC_Y_OFFSET);
+  EnableField(dialog, IDC_X_ANCHOR, placed);
+  EnableField(dialog, IDC_Y_ANCHOR, placed);
+  EnableField(dialog, IDC_X_OFFSET, placed && xAnchor != kAnchorKeep);
+  EnableField(dialog, IDC_Y_OFFSET, placed && yAnchor != kAnchorKeep);
+  EnableField(dialog, IDC_X, placed && OffsetTakesValue(xAnchor, xOffset));
+  EnableField(dialog, IDC_Y, placed && OffsetTakesValue(yAnchor, yOffset));
+  ShowUnit(dialog, IDC_X_UNIT, xOffset == kOffsetPercent, OffsetTakesValue(xAnchor, xOffset));
+  ShowUnit(dialog, IDC_Y_UNIT, yOffset == kOffsetPercent, OffsetTakesValue(yAnchor, yOffset));
+}
+
+bool ReadText(HWND dialog, int id, UINT fieldName, size_t limit, char* out, size_t outSize, Problem& problem) {
+  std::string text;
+  const std::string name = LoadText(fieldName);
+  if (!ReadFieldText(dialog, id, text)) {
+    problem = {id, FormatText(IDS_ERR_TEXT_CHARS, name.c_str())};
+    return false;
+  }
+  if (text.size() > limit) {
+    problem = {id, FormatText(IDS_ERR_TEXT_LONG, name.c_str(), static_cast<int>(limit), static_cast<int>(limit / 2))};
+    return false;
+  }
+  std::memset(out, 0, outSize);
+  std::memcpy(out, text.data(), text.size());
+  return true;
+}
+
+// A value field that the chosen mode reads; one it does not read keeps
+// the record's old value.
+bool ReadValue(HWND dialog, int id, UINT fieldName, NumberRange range, int32_t& value, Problem& problem) {
+  if (!IsWindowEnabled(GetDlgItem(dialog, id))) return true;
+  const std::string name = LoadText(fieldName);
+  switch (CheckNumber(ReadNumberText(dialog, id), range, value)) {
+    case NumberCheck::kOk:
+      return true;
+    case NumberCheck::kEmpty:
+      problem = {id, FormatText(IDS_ERR_NUMBER_EMPTY, name.c_str())};
+      return false;
+    case NumberCheck::kNotNumber:
+      problem = {id, FormatText(IDS_ERR_NUMBER_BAD, name.c_str())};
+      return false;
+    case NumberCheck::kOutOfRange:
+      problem = {id, FormatText(IDS_ERR_NUMBER_RANGE, name.c_str(), static_cast<int>(range.low),
+                                static_cast<int>(range.high))};
+      return false;
+  }
+  return false;
+}
+
+// The rule as the fields describe it, starting from the record the editor
+// was opened with so that bytes it does not show travel unchanged.
+bool CollectRecord(HWND dialog, const TargetRecord& original, TargetRecord& record, Problem& problem) {
+  record = original;
+  if (!ReadText(dialog, IDC_NAME, IDS_FIELD_NAME, kMaxNameBytes, RuleName(record), kRuleNameSize, problem)) return false;
+  record.classMatch = static_cast<uint8_t>(ChoiceOf(dialog, IDC_CLASS_MODE));
+  record.titleMatch = static_cast<uint8_t>(ChoiceOf(dialog, IDC_TITLE_MODE));
+  if (!ReadText(dialog, IDC_CLASS, IDS_FIELD_CLASS, kMaxPatternBytes, record.classPattern, kPatternSize, problem)) {
+    return false;
+  }
+  if (!ReadText(dialog, IDC_TITLE, IDS_FIELD_TITLE, kMaxPatternBytes, record.titlePattern, kPatternSize, problem)) {
+    return false;
+  }
+  record.sizeAction = static_cast<uint8_t>(ChoiceOf(dialog, IDC_SIZE_ACTION));
+  record.widthSpec.mode = static_cast<uint8_t>(ChoiceOf(dialog, IDC_WIDTH_MODE));
+  record.heightSpec.mode = static_cast<uint8_t>(ChoiceOf(dialog, IDC_HEIGHT_MODE));
+  if (!ReadValue(dialog, IDC_WIDTH, IDS_FIELD_WIDTH, SizeValueRange(record.widthSpec.mode), record.widthSpec.value,
+                 problem)) {
+    return false;
+  }
+  if (!ReadValue(dialog, IDC_HEIGHT, IDS_FIELD_HEIGHT, SizeValueRange(record.heightSpec.mode),
+                 record.heightSpec.value, problem)) {
+    return false;
+  }
+  record.positionAction = IsChecked(dialog, IDC_POSITION) ? kPositionSet : kPositionNone;
+  record.xSpec.anchor = static_cast<uint8_t>(ChoiceOf(dialog, IDC_X_ANCHOR));
+  record.xSpec.offsetKind = static_cast<uint8_t>(ChoiceOf(dialog, IDC_X_OFFSET));
+  record.ySpec.anchor = static_cast<uint8_t>(ChoiceOf(dialog, IDC_Y_ANCHOR));
+  record.ySpec.offsetKind = static_cast<uint8_t>(ChoiceOf(dialog, IDC_Y_OFFSET));
+  if (!ReadValue(dialog, IDC_X, IDS_FIELD_X, OffsetValueRange(record.xSpec.offsetKind), record.xSpec.value, problem)) {
+    return false;
+  }
+  if (!ReadValue(dialog, IDC_Y, IDS_FIELD_Y, OffsetValueRange(record.ySpec.offsetKind), record.ySpec.value, problem)) {
+    return false;
+  }
+  record.activate = IsChecked(dialog, IDC_ACTIVATE) ? 1 : 0;
+  record.close = IsChecked(dialog, IDC_CLOSE_WINDOW) ? 1 : 0;
+  record.enabled = IsChecked(dialog, IDC_ENABLED) ? 1 : 0;
+  record.applyOnce = IsChecked(dialog, IDC_APPLY_ONCE) ? 1 : 0;
+  return true;
+}
+
+// Checks the fields as they are typed and says in the status line what
+// cannot be taken.
+bool CheckFields(Editor& editor, Problem& problem) {
+  TargetRecord record;
+  const bool ok = CollectRecord(editor.dialog, editor.request.record, record, problem);
+  editor.statusIsError = !ok;
+  SetFieldText(editor.dialog, IDC_RULE_STATUS, ok ? std::string() : problem.message);
+  return ok;
+}
+
+void Confirm(Editor& editor) {
+  Problem problem;
+  TargetRecord record;
+  if (!CollectRecord(editor.dialog, editor.request.record, record, problem)) {
+    HWND field = GetDlgItem(editor.dialog, problem.field);
+    ShowMessage(editor.dialog, problem.message, MB_OK | MB_ICONWARNING);
+    if (!IsWindow(editor.dialog)) return;  // closed while the message was up
+    SetFocus(field);
+    SendMessageA(field, EM_SETSEL, 0, -1);
+    return;
+  }
+  editor.result.record = record;
+  EndDialog(editor.dialog, IDOK);
+}
+
+void SetUpEditor(Editor& editor) {
+  HWND dialog = editor.dialog;
+  const RuleEditorRequest& request = editor.request;
+  const UINT caption = request.child ? (request.adding ? IDS_ADD_CHILD : IDS_EDIT_CHILD)
+                                     : (request.adding ? IDS_ADD_TARGET : IDS_EDIT_TARGET);
+  SetWindowTextA(dialog, LoadText(caption).c_str());
+  FillChoices(dialog, IDC_CLASS_MODE, IDS_MATCH_0, 5);
+  FillChoices(dialog, IDC_TITLE_MODE, IDS_MATCH_0, 5);
+  FillChoices(dialog, IDC_SIZE_ACTION, IDS_SIZE_ACTION_0, 4);
+  FillChoices(dialog, IDC_WIDTH_MODE, IDS_WIDTH_MODE_0, 4);
+  FillChoices(dialog, IDC_HEIGHT_MODE, IDS_HEIGHT_MODE_0, 4);
+  FillChoices(dialog, IDC_X_ANCHOR, IDS_X_ANCHOR_0, 3);
+  FillChoices(dialog, IDC_Y_ANCHOR, IDS_Y_ANCHOR_0, 3);
+  FillChoices(dialog, IDC_X_OFFSET, IDS_OFFSET_0, 3);
+  FillChoices(dialog, IDC_Y_OFFSET, IDS_OFFSET_0, 3);
+  LoadRecord(dialog, request.record);
+  SetFieldText(dialog, IDC_REFERENCE_NOTE, LoadText(request.child ? IDS_REFERENCE_MDI : IDS_REFERENCE_WORK_AREA));
+  SetFieldText(dialog, IDC_FINDER_HINT, LoadText(IDS_FINDER_HINT));
+  UpdateFields(dialog);
+  Problem problem;
+  CheckFields(editor, problem);
+}
+
+void RequestHelp(const Editor& editor, int controlId) {
+  if (editor.request.channel) editor.request.channel->RequestHelp(HelpTopicOf(controlId, kHelpRuleEditor));
+}
+
+INT_PTR EditorProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* editor = reinterpret_cast<Editor*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG:
+      editor = reinterpret_cast<Editor*>(lParam);
+      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      editor->dialog = dialog;
+      SetUpEditor(*editor);
+      return TRUE;
+    case WM_COMMAND: {
+      if (!editor) break;
+      const int id = LOWORD(wParam);
+      const int code = HIWORD(wParam);
+      if (id == IDOK) {
+        Confirm(*editor);
+        return TRUE;
+      }
+      if (id == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      if (id == IDC_RULE_HELP) {
+        RequestHelp(*editor, 0);
+        return TRUE;
+      }
+      if (code == CBN_SELCHANGE || code == BN_CLICKED || code == EN_CHANGE) {
+        UpdateFields(dialog);
+        Problem problem;
+        CheckFields(*editor, problem);
+        return TRUE;
+      }
+      break;
+    }
+    case WM_HELP: {
+      if (!editor) break;
+      const auto* info = reinterpret_cast<const HELPINFO*>(lParam);
+      RequestHelp(*editor, info && info->iContextType == HELPINFO_WINDOW ? info->iCtrlId : 0);
+      return TRUE;
+    }
+    case WM_CTLCOLORSTATIC:
+      if (editor && editor->statusIsError && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_RULE_STATUS) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, RGB(192, 0, 0));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+      }
+      break;
+    default:
+      break;
+  }
+  return FALSE;
+}
+
+// No exception may cross into the system's code that called the procedure:
+// a failure abandons the one message.
+INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    return EditorProcBody(dialog, message, wParam, lParam);
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+}  // namespace
+
+bool EditRule(HWND owner, const RuleEditorRequest& request, RuleEditorResult& result) {
+  result = RuleEditorResult{};
+  result.record = request.record;
+  Editor editor{request, result};
+  const INT_PTR answer =
+      DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_RULE), owner, EditorProc, reinterpret_cast<LPARAM>(&editor));
+  return answer == IDOK;
+}

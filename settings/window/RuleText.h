@@ -1,0 +1,12 @@
+#pragma once
+// How a rule reads in the settings window's lists, in Japanese.
+#include <string>
+
+#include "shared/TargetRecord.h"
+
+// "Notepad で始まる", "(すべて)", ...
+std::string DescribeMatch(uint8_t mode, const char* pattern);
+// "大きさ 800×600、位置 左端・上端、前面へ", or "何もしない".
+std::string DescribeAction(const TargetRecord& record);
+// The rule's name, or a stand-in for a rule without one.
+std::string DisplayName(const TargetRecord& record);
