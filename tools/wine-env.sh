@@ -16,26 +16,19 @@ fi
 
 wine_env_pids=()
 
-wine_free_display() {
-  local n
-  for n in $(seq 40 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      echo "$n"
-      return 0
-    fi
-  done
-  return 1
-}
-
+# Xvfb picks a free display number itself and reports it once it listens, so
+# harnesses started side by side never share one server (and lose it when the
+# other one ends).
 wine_start_xvfb() {
-  local n tries
+  local tries number_file="$PLENARA_BUILD/.xvfb.display"
   for tries in 1 2 3 4 5; do
-    n=$(wine_free_display) || { echo "no free X display" >&2; return 1; }
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    rm -f "$number_file"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
     local pid=$!
-    local i
+    local i n
     for i in $(seq 1 100); do
-      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+      n=$(head -n 1 "$number_file" 2>/dev/null)
+      if [ -n "$n" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
         wine_env_pids+=("$pid")
         export DISPLAY=":$n"
         echo "$pid" > "$PLENARA_BUILD/.xvfb.pid"
@@ -73,21 +66,42 @@ wine_make_prefix() {
   touch "$WINEPREFIX/.plenara-ready"
 }
 
+wine_start_desktop() {
+  "${WINESERVER:-wineserver}" -p >/dev/null 2>&1 </dev/null
+  # The desktop process owns the taskbar and the notification area.
+  wine explorer >/dev/null 2>&1 </dev/null &
+  wine_env_pids+=("$!")
+  # A loaded machine under emulation can take well over ten seconds here.
+  local deadline=$((SECONDS + 90))
+  until xwininfo -root -tree 2>/dev/null | grep -q 'Wine desktop'; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      echo "wine-env: the Wine desktop did not appear" >&2
+      break
+    fi
+    sleep 0.1
+  done
+  # The X window comes before the desktop is ready for every process, and
+  # now and then a session never becomes ready: ask from the Windows side.
+  local probe="$PLENARA_BUILD/bin/plenara-probe.exe"
+  [ -f "$probe" ] || return 0
+  wine "$probe" desktop-ready - 30000 >/dev/null 2>&1
+}
+
 wine_env_start() {
   mkdir -p "$PLENARA_BUILD"
   trap wine_env_stop EXIT
   trap 'wine_env_stop; exit 130' INT TERM
   wine_start_xvfb
   wine_make_prefix
-  "${WINESERVER:-wineserver}" -p >/dev/null 2>&1 </dev/null
-  # The desktop process owns the taskbar and the notification area.
-  wine explorer >/dev/null 2>&1 </dev/null &
-  wine_env_pids+=("$!")
-  local i
-  for i in $(seq 1 100); do
-    if xwininfo -root -tree 2>/dev/null | grep -q 'Wine desktop\|Default'; then break; fi
-    sleep 0.1
+  local attempt
+  for attempt in 1 2 3; do
+    wine_start_desktop && return 0
+    echo "wine-env: the Wine desktop did not become ready; starting it again" >&2
+    "${WINESERVER:-wineserver}" -k >/dev/null 2>&1 || true
+    "${WINESERVER:-wineserver}" -w >/dev/null 2>&1 || true
   done
+  echo "wine-env: the Wine desktop never became ready" >&2
+  return 1
 }
 
 wine_env_stop() {
@@ -102,5 +116,5 @@ wine_env_stop() {
     wait "$pid" 2>/dev/null || true
   done
   wine_env_pids=()
-  rm -f "$PLENARA_BUILD/.xvfb.pid"
+  rm -f "$PLENARA_BUILD/.xvfb.pid" "$PLENARA_BUILD/.xvfb.display"
 }

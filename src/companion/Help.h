@@ -8,6 +8,10 @@ constexpr UINT kHhCloseAll = 0x12;
 constexpr UINT kHhInitialize = 0x1C;
 constexpr UINT kHhUninitialize = 0x1D;
 
+// Commands below this one (HH_DISPLAY_TOPIC to HH_DISPLAY_SEARCH) return the
+// help window they show.
+constexpr UINT kHhFirstNonDisplayCommand = 0x04;
+
 // Loads the system's HTML Help control; 1 when help is available, else 0.
 int InitHelp();
 
@@ -16,3 +20,7 @@ HWND CallHelp(HWND window, const char* file, UINT command, DWORD_PTR data);
 
 // Closes every help window the program opened and unloads the control.
 void CloseHelp();
+
+// Tests only: the next InitHelp loads the control from this full path
+// instead of the system's own. Null or empty restores the system's.
+void SetHelpControlPathForTest(const char* path);

@@ -1,4 +1,27 @@
-// Placeholder until foreground activation lands.
 #include "monitor/Foreground.h"
 
-void ForceForeground(HWND window) { SetForegroundWindow(window); }
+#include <cstdint>
+
+void ForceForeground(HWND window) {
+  // The lock time-out is the whole system's setting: it is changed only when
+  // its value could be read, so it can always be put back.
+  UINT savedTimeout = 0;
+  const bool saved = SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &savedTimeout, 0) != 0;
+  if (saved) SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0);
+
+  // With the target's input attached to the foreground thread's, the system
+  // lets the foreground move to it.
+  const DWORD foregroundThread = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+  const DWORD targetThread = GetWindowThreadProcessId(window, nullptr);
+  AttachThreadInput(targetThread, foregroundThread, TRUE);
+  SetForegroundWindow(window);
+  AttachThreadInput(targetThread, foregroundThread, FALSE);
+
+  if (saved) {
+    SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(savedTimeout)),
+                          0);
+  }
+  // Topmost and back: above every window that is not topmost, and not topmost itself.
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}

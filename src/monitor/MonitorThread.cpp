@@ -1,20 +1,91 @@
-// Placeholder until the monitor thread lands: monitoring can be switched on
-// and off, but nothing scans yet.
-#include <cstdlib>
+#include <windows.h>
+#include <process.h>
+
+#include <atomic>
+#include <cstdint>
 
 #include "monitor/Monitor.h"
-#include "monitor/Tracked.h"
+#include "monitor/MonitorThread.h"
+#include "monitor/Tracking.h"
+#include "monitor/WorkArea.h"
 #include "shared/SharedBlock.h"
 
-void StartMonitorThread() {}
-void StopMonitorThread() {}
-void ApplyTargets() {}
+namespace {
 
-void FreeTrackedWindows() {
-  SharedBlock* block = Block();
-  TrackedWindow* tracked = PointerOf<TrackedWindow>(block->tracked);
-  for (int32_t i = 0; i < block->trackedCount; ++i) std::free(PointerOf<TrackedChild>(tracked[i].children));
-  std::free(tracked);
-  block->trackedCount = 0;
-  block->tracked = 0;
+// The scan loop needs little: small fixed buffers, no recursion of its own.
+constexpr unsigned kMonitorStackSize = 4096;
+
+// Owned by the main thread: set by StartMonitorThread before the thread is
+// created and released by StopMonitorThread after it has ended, so a stop
+// that follows a start at once still reaches that run.
+HANDLE monitorThreadHandle = nullptr;
+HANDLE monitorWakeEvent = nullptr;
+std::atomic<uint8_t> monitorStopRequested{0};
+
+MonitorStartFailure g_failNextStart = MonitorStartFailure::kNone;
+
+// The seam: takes the pending failure, if any.
+bool Fails(MonitorStartFailure what) {
+  if (g_failNextStart != what) return false;
+  g_failNextStart = MonitorStartFailure::kNone;
+  return true;
+}
+
+bool StopRequested() { return monitorStopRequested.load() != 0; }
+
+unsigned __stdcall MonitorThreadProc(void*) {
+  while (!StopRequested()) {
+    // Read afresh for every wait; -1 waits until a stop signals the event.
+    WaitForSingleObject(monitorWakeEvent, static_cast<DWORD>(Block()->activeSettings.monitorInterval));
+    if (StopRequested()) break;
+    ClearSeenFlags();
+    if (StopRequested()) break;
+    // An enumeration is always followed by its pruning.
+    EnumWindows(TrackTopLevelWindow, 0);
+    PruneTrackedWindows();
+    if (StopRequested()) break;
+    UpdateWorkArea();
+    if (StopRequested()) break;
+    ApplyTargets();
+  }
+  return 0;
+}
+
+void ReleaseRun() {
+  CloseHandle(monitorThreadHandle);
+  monitorThreadHandle = nullptr;
+  CloseHandle(monitorWakeEvent);
+  monitorWakeEvent = nullptr;
+}
+
+}  // namespace
+
+void StartMonitorThread() {
+  if (monitorThreadHandle) {
+    if (WaitForSingleObject(monitorThreadHandle, 0) == WAIT_TIMEOUT) return;
+    ReleaseRun();
+  }
+  monitorStopRequested = 0;
+  monitorWakeEvent = Fails(MonitorStartFailure::kWakeEvent) ? nullptr : CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  // Without its event the loop could neither be spaced nor stopped.
+  if (!monitorWakeEvent) return;
+  unsigned id = 0;
+  if (!Fails(MonitorStartFailure::kThread)) {
+    monitorThreadHandle =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, kMonitorStackSize, MonitorThreadProc, nullptr, 0, &id));
+  }
+  if (!monitorThreadHandle) {
+    CloseHandle(monitorWakeEvent);
+    monitorWakeEvent = nullptr;
+  }
+}
+
+void FailNextMonitorStart(MonitorStartFailure failure) { g_failNextStart = failure; }
+
+void StopMonitorThread() {
+  monitorStopRequested = 1;
+  if (!monitorThreadHandle) return;
+  SetEvent(monitorWakeEvent);
+  WaitForSingleObject(monitorThreadHandle, INFINITE);
+  ReleaseRun();
 }

@@ -4,6 +4,7 @@
 // nothing of the application that uses it.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdint>
 
@@ -21,16 +22,29 @@ class TrayIconDriver {
   void Hide();
   BOOL IsVisible() const { return visible; }
   void SetOwnsImages(BOOL owns) { ownsImages = owns; }
+  // A null text counts as an empty one.
   void SetTip(const char* text);
-  const char* GetTip() const { return tipText; }
+  const char* GetTip() const { return tipText ? tipText : ""; }
   void SetAnimating(BOOL flag);
   void SetInterval(int32_t milliseconds);
   void SetImageList(HIMAGELIST list);
+  // The still picture, preferred to the frames while not animating. Like the
+  // image list, the old one is destroyed when the driver owns its images.
+  void SetStaticIcon(HICON icon);
+  // Where the animation wraps to and returns to when stopped; the frame shown
+  // now stays until then.
+  void SetFirstFrame(int32_t frame) { firstFrame = frame; }
+
+  void SetLeftButtonUpHandler(MouseHandler handler) { onLeftButtonUp = handler; }
   void SetRightButtonUpHandler(MouseHandler handler) { onRightButtonUp = handler; }
+  void SetMiddleButtonUpHandler(MouseHandler handler) { onMiddleButtonUp = handler; }
   void SetLeftDoubleClickHandler(MouseHandler handler) { onLeftDoubleClick = handler; }
+  void SetRightDoubleClickHandler(MouseHandler handler) { onRightDoubleClick = handler; }
+  void SetMiddleDoubleClickHandler(MouseHandler handler) { onMiddleDoubleClick = handler; }
   UINT TaskbarCreatedMessage() const { return taskbarCreatedMessage; }
 
   // Read-only views for callers that need to know the state (tests among them).
+  // HiddenWindow is null once the window has been destroyed with its owner.
   HWND HiddenWindow() const { return hiddenWindow; }
   int32_t CurrentFrame() const { return currentFrame; }
   BOOL IsAnimating() const { return animating; }
@@ -41,6 +55,8 @@ class TrayIconDriver {
   HICON CurrentIcon() const;
   void NextFrame();
   void InvokeHandler(MouseHandler handler);
+  void StartTimer();
+  void StopTimer();
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   BOOL visible = 0;
@@ -62,3 +78,9 @@ class TrayIconDriver {
   MouseHandler onRightDoubleClick = nullptr;
   MouseHandler onMiddleDoubleClick = nullptr;
 };
+
+// The shell call behind every notification. Tests put a recorder in front of
+// it that still forwards to the shell; null puts the shell's own back.
+// Returns the function it replaces.
+using ShellNotifyFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAA data);
+ShellNotifyFunction ReplaceShellNotify(ShellNotifyFunction function);

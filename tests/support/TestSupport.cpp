@@ -8,10 +8,13 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs) {
   for (;;) {
     if (cond()) return true;
     if (GetTickCount() - start >= timeoutMs) return cond();
+    // One message per look at the condition: on a slow machine a fast timer
+    // can keep the queue from ever running dry.
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
+      continue;
     }
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }

@@ -11,7 +11,13 @@
 #include "MainWindowHost.h"
 #include "TestSupport.h"
 #include "app/Commands.h"
+#include "monitor/Monitor.h"
+#include "monitor/SystemLeadBytes.h"
+#include "monitor/Tracked.h"
 #include "targets/TargetStore.h"
+
+#include <tlhelp32.h>
+#include <set>
 
 namespace {
 
@@ -274,6 +280,98 @@ TEST_F(TargetStore, FailedGrowthOfChildrenIsReportedAndChangesNothing) {
   EXPECT_EQ(Snapshot(), before);
   // The next insertion works again.
   EXPECT_EQ(Insert(1, 2, Rule("kid2", 5)), 0);
+}
+
+std::set<DWORD> ThreadIds() {
+  std::set<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.insert(entry.th32ThreadID);
+  }
+  CloseHandle(snapshot);
+  return ids;
+}
+
+size_t CountNotIn(const std::set<DWORD>& a, const std::set<DWORD>& b) {
+  size_t n = 0;
+  for (DWORD id : a) n += b.count(id) == 0;
+  return n;
+}
+
+LRESULT CALLBACK PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+const TrackedWindow* TrackedEntry(const SharedBlock* block, HWND window) {
+  const TrackedWindow* list = PointerOf<TrackedWindow>(block->tracked);
+  for (int32_t i = 0; i < block->trackedCount; ++i) {
+    if (list[i].hwnd == HandleValue(window)) return &list[i];
+  }
+  return nullptr;
+}
+
+// Every change pauses the real monitor thread and starts a new one, and the
+// tracked list with its handled flags outlives the pause.
+TEST_F(TargetStore, ChangesRestartTheMonitorAndKeepTheTrackedList) {
+  LoadSystemLeadBytes();
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = PlainProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "PlenaraStoreTracked";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, wc.lpszClassName, "tracked", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 30, 30, 200, 100,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+  TargetRecord marker = Rule("", 1);
+  marker.titleMatch = kMatchAny;
+  marker.classMatch = kMatchEquals;
+  std::strcpy(marker.classPattern, "PlenaraStoreTracked");
+  marker.applyOnce = 1;  // nothing to do: it only marks the window handled
+  ASSERT_EQ(Insert(0, -1, marker), 0);
+
+  B()->activeSettings.monitorInterval = 50;
+  B()->pendingSettings.monitorInterval = 50;
+  B()->monitoringEnabled = 1;
+  StartMonitorThread();
+  ASSERT_TRUE(WaitFor([&] {
+    const TrackedWindow* entry = TrackedEntry(B(), window);
+    return entry && entry->handled;
+  }));
+
+  auto expectRestart = [&](const char* what, const std::function<void()>& change) {
+    const std::set<DWORD> before = ThreadIds();
+    change();
+    const std::set<DWORD> after = ThreadIds();
+    // The old monitor thread has ended and a new one runs.
+    EXPECT_EQ(CountNotIn(before, after), 1u) << what;
+    EXPECT_EQ(CountNotIn(after, before), 1u) << what;
+    const TrackedWindow* entry = TrackedEntry(B(), window);
+    ASSERT_NE(entry, nullptr) << what;
+    EXPECT_EQ(entry->handled, 1) << what;
+  };
+  expectRestart("insert", [&] { ASSERT_EQ(Insert(1, -1, Rule("other", 2)), 0); });
+  expectRestart("set", [&] {
+    B()->transferRecord = Rule("other2", 3);
+    ASSERT_EQ(Send(kMsgSetRecord, 1, -1), 0);
+  });
+  expectRestart("delete", [&] { ASSERT_EQ(Send(kMsgDeleteRecord, 1, -1), 0); });
+  expectRestart("apply", [&] { ASSERT_EQ(Send(kMsgApplySettings, 0, 0), 0); });
+  expectRestart("failed insert", [&] {
+    FailNextRuleGrowths(1);
+    MessageBoxCloser closer;
+    ASSERT_EQ(Insert(1, -1, Rule("fails", 4)), -1);
+  });
+
+  // With monitoring off no change starts a thread.
+  StopMonitorThread();
+  B()->monitoringEnabled = 0;
+  const std::set<DWORD> idle = ThreadIds();
+  ASSERT_EQ(Insert(1, -1, Rule("quiet", 5)), 0);
+  ASSERT_EQ(Send(kMsgApplySettings, 0, 0), 0);
+  EXPECT_EQ(CountNotIn(ThreadIds(), idle), 0u);
+
+  FreeTrackedWindows();
+  DestroyWindow(window);
+  UnregisterClassA(wc.lpszClassName, wc.hInstance);
 }
 
 }  // namespace

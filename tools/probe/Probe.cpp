@@ -5,6 +5,7 @@
 //                            end and exits with that process's exit code
 //   command CLASS ID         posts WM_COMMAND ID to it
 //   tray-menu CLASS          right-clicks the tray icon of that window's process
+//   desktop-ready - [MS]     exits 0 once windows can be made and the taskbar exists
 #include <windows.h>
 
 #include <cstdio>
@@ -34,6 +35,20 @@ int Close(const char* className, DWORD timeoutMs) {
   if (WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
   CloseHandle(process);
   return static_cast<int>(code);
+}
+
+// A process that starts before the virtual desktop is whole may be refused
+// every window it asks for; the harness waits for this before any test runs.
+int DesktopReady(DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND probe = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    const bool taskbar = FindWindowA("Shell_TrayWnd", nullptr) != nullptr;
+    if (probe) DestroyWindow(probe);
+    if (probe && taskbar) return 0;
+    if (GetTickCount() - start > timeoutMs) return 1;
+    Sleep(100);
+  }
 }
 
 int TrayMenu(const char* className) {
@@ -66,5 +81,6 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!std::strcmp(argv[1], "tray-menu")) return TrayMenu(argv[2]);
+  if (!std::strcmp(argv[1], "desktop-ready")) return DesktopReady(timeout);
   return 64;
 }
