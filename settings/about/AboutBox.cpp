@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Commands.h"
+#include "help/HelpIds.h"
 #include "settings/window/Ui.h"
 #include "settings/window/WindowIds.h"
 #include "version.h"
@@ -110,6 +112,12 @@ INT_PTR AboutProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_CLOSE:
       DestroyWindow(dialog);
+      return TRUE;
+    case WM_HELP:
+      // Posted: the about box never waits for the program.
+      if (HWND program = HandleOf(about->block.mainWindow)) {
+        PostMessageA(program, kMsgHelpRequest, kHelpRequestContext, IDH_ABOUT);
+      }
       return TRUE;
     case WM_DESTROY:
       if (about->block.aboutWindow == HandleValue(dialog)) about->block.aboutWindow = 0;

@@ -6,13 +6,14 @@ uint32_t HelpTopicOf(int controlId, uint32_t pageTopic) {
   switch (controlId) {
     case IDC_TARGETS_LABEL:
     case IDC_TARGETS:
+      return IDH_SETTINGS_RULE_LIST;
     case IDC_TARGET_ADD:
     case IDC_TARGET_EDIT:
     case IDC_TARGET_COPY:
     case IDC_TARGET_DELETE:
     case IDC_TARGET_UP:
     case IDC_TARGET_DOWN:
-      return kHelpTargetList;
+      return IDH_SETTINGS_RULE_BUTTONS;
     case IDC_CHILDREN_LABEL:
     case IDC_CHILDREN:
     case IDC_CHILD_ADD:
@@ -21,39 +22,43 @@ uint32_t HelpTopicOf(int controlId, uint32_t pageTopic) {
     case IDC_CHILD_DELETE:
     case IDC_CHILD_UP:
     case IDC_CHILD_DOWN:
-      return kHelpChildList;
+      return IDH_RULE_CHILDREN;
+    case IDC_GENERAL_GROUP:
+      return IDH_SETTINGS_GENERAL_PAGE;
     case IDC_INTERVAL_LABEL:
     case IDC_INTERVAL:
     case IDC_INTERVAL_UNIT:
-      return kHelpInterval;
+      return IDH_SETTINGS_INTERVAL;
     case IDC_REAPPLY:
-      return kHelpReapply;
+      return IDH_SETTINGS_REAPPLY;
     case IDC_OPEN_AT_START:
-      return kHelpOpenAtStart;
+      return IDH_SETTINGS_OPEN_AT_START;
     case IDC_START_WITH_WINDOWS:
-      return kHelpStartWithWindows;
+      return IDH_SETTINGS_START_WITH_WINDOWS;
     case IDC_MONITOR_GROUP:
     case IDC_MONITOR_STATE:
     case IDC_START:
     case IDC_STOP:
-      return kHelpMonitoring;
+      return IDH_SETTINGS_MONITORING;
     case IDC_NAME_LABEL:
     case IDC_NAME:
-      return kHelpRuleName;
+      return IDH_RULE_NAME;
     case IDC_MATCH_GROUP:
+      return IDH_MATCHING;
     case IDC_CLASS_LABEL:
     case IDC_CLASS:
     case IDC_CLASS_MODE:
+      return IDH_RULE_CLASS;
     case IDC_TITLE_LABEL:
     case IDC_TITLE:
     case IDC_TITLE_MODE:
-      return kHelpMatch;
+      return IDH_RULE_TITLE;
     case IDC_FINDER:
     case IDC_FINDER_HINT:
     case IDC_FINDER_CLASS:
     case IDC_FINDER_TITLE:
     case IDC_FINDER_RECT:
-      return kHelpFinder;
+      return IDH_RULE_FINDER;
     case IDC_SIZE_GROUP:
     case IDC_SIZE_LABEL:
     case IDC_SIZE_ACTION:
@@ -65,7 +70,7 @@ uint32_t HelpTopicOf(int controlId, uint32_t pageTopic) {
     case IDC_HEIGHT_MODE:
     case IDC_HEIGHT:
     case IDC_HEIGHT_UNIT:
-      return kHelpSize;
+      return IDH_RULE_SIZE;
     case IDC_POSITION_GROUP:
     case IDC_POSITION:
     case IDC_X_LABEL:
@@ -78,13 +83,15 @@ uint32_t HelpTopicOf(int controlId, uint32_t pageTopic) {
     case IDC_Y_OFFSET:
     case IDC_Y:
     case IDC_Y_UNIT:
-      return kHelpPosition;
+      return IDH_RULE_POSITION;
     case IDC_ACTIVATE:
+      return IDH_RULE_ACTIVATE;
     case IDC_CLOSE_WINDOW:
-      return kHelpActions;
+      return IDH_RULE_CLOSE;
     case IDC_ENABLED:
+      return IDH_RULE_ENABLED;
     case IDC_APPLY_ONCE:
-      return kHelpEnabledOnce;
+      return IDH_RULE_APPLY_ONCE;
     default:
       return pageTopic;
   }

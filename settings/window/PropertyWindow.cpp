@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "settings/window/RuleFields.h"
 #include "settings/window/RuleListView.h"
 #include "settings/window/RuleText.h"
+#include "settings/window/StartupEntry.h"
 #include "settings/window/Ui.h"
 #include "settings/window/WindowIds.h"
 #include "settings/window/WindowMemory.h"
@@ -337,6 +339,25 @@ void ToggleSetting(PropertyWindow& w, int id) {
   if (!w.destroyed) RefreshSettings(w);  // shows what is in force, taken or not
 }
 
+std::string ProgramPath(const PropertyWindow& w) {
+  return std::string(w.block.modulePath, strnlen(w.block.modulePath, sizeof w.block.modulePath));
+}
+
+// The box shows what the registry holds, not what was last asked of it.
+void ShowStartupEntry(PropertyWindow& w) {
+  const std::string program = ProgramPath(w);
+  SetChecked(w.dialog, IDC_START_WITH_WINDOWS, HasStartupEntry(program));
+  EnableField(w.dialog, IDC_START_WITH_WINDOWS, !program.empty());
+}
+
+void ToggleStartupEntry(PropertyWindow& w) {
+  if (!SetStartupEntry(ProgramPath(w), IsChecked(w.dialog, IDC_START_WITH_WINDOWS))) {
+    ShowMessage(w.dialog, LoadText(IDS_START_ENTRY_FAILED), MB_OK | MB_ICONWARNING);
+    if (w.destroyed) return;
+  }
+  ShowStartupEntry(w);
+}
+
 void OnStateChanged(PropertyWindow& w) {
   RefreshSettings(w);
   const int monitoring = w.block.monitoringEnabled ? 1 : 0;
@@ -381,6 +402,7 @@ void SetUpWindow(PropertyWindow& w) {
     SetStatus(w, LoadText(IDS_NO_PROGRAM), true);
   }
   RefreshSettings(w);
+  ShowStartupEntry(w);
   w.lastMonitoring = w.block.monitoringEnabled ? 1 : 0;
 }
 
@@ -469,6 +491,9 @@ void OnCommand(PropertyWindow& w, int id, int code) {
     case IDC_OPEN_AT_START:
       if (code == BN_CLICKED) ToggleSetting(w, id);
       return;
+    case IDC_START_WITH_WINDOWS:
+      if (code == BN_CLICKED) ToggleStartupEntry(w);
+      return;
     case IDC_START:
       w.channel.PostCommand(kCmdStart);
       return;
@@ -476,7 +501,7 @@ void OnCommand(PropertyWindow& w, int id, int code) {
       w.channel.PostCommand(kCmdStop);
       return;
     case IDC_HELP_BUTTON:
-      w.channel.RequestHelp(kHelpSettingsWindow);
+      w.channel.RequestHelp(IDH_SETTINGS_WINDOW);
       return;
     default:
       return;
@@ -539,7 +564,7 @@ INT_PTR PropertyProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
     case WM_HELP: {
       const auto* info = reinterpret_cast<const HELPINFO*>(lParam);
       const int id = info && info->iContextType == HELPINFO_WINDOW ? info->iCtrlId : 0;
-      w->channel.RequestHelp(HelpTopicOf(id, kHelpSettingsWindow));
+      w->channel.RequestHelp(HelpTopicOf(id, IDH_SETTINGS_WINDOW));
       return TRUE;
     }
     case WM_SYSCOMMAND:

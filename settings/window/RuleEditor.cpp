@@ -1,20 +1,37 @@
 #include "settings/window/RuleEditor.h"
 
+#include <windowsx.h>
+
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "monitor/LeadBytes.h"
+#include "monitor/MatchText.h"
 #include "settings/window/HelpTopics.h"
 #include "settings/window/RuleFields.h"
+#include "settings/window/RuleText.h"
 #include "settings/window/Ui.h"
+#include "settings/window/WindowFinder.h"
 #include "settings/window/WindowIds.h"
 
 namespace {
 
 struct Editor {
+  Editor(const RuleEditorRequest& q, RuleEditorResult& r) : request(q), result(r), child(q.child) {}
+
   const RuleEditorRequest& request;
   RuleEditorResult& result;
   HWND dialog = nullptr;
   bool statusIsError = false;
+  bool child;  // a child rule: as asked, or made one by the window finder
+  // The window finder.
+  HICON finderFull = nullptr;
+  HICON finderEmpty = nullptr;
+  bool dragging = false;
+  std::unique_ptr<FinderFrame> frame;
+  FoundWindow found;
+  bool hasFound = false;
 };
 
 // One field that could not be taken: the message, and where to put the caret.
@@ -206,13 +223,170 @@ void SetUpEditor(Editor& editor) {
   LoadRecord(dialog, request.record);
   SetFieldText(dialog, IDC_REFERENCE_NOTE, LoadText(request.child ? IDS_REFERENCE_MDI : IDS_REFERENCE_WORK_AREA));
   SetFieldText(dialog, IDC_FINDER_HINT, LoadText(IDS_FINDER_HINT));
+  editor.finderFull = static_cast<HICON>(
+      LoadImageA(ModuleInstance(), MAKEINTRESOURCEA(IDI_FINDER_FULL), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+  editor.finderEmpty = static_cast<HICON>(
+      LoadImageA(ModuleInstance(), MAKEINTRESOURCEA(IDI_FINDER_EMPTY), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+  SendDlgItemMessageA(dialog, IDC_FINDER, STM_SETICON, reinterpret_cast<WPARAM>(editor.finderFull), 0);
   UpdateFields(dialog);
   Problem problem;
   CheckFields(editor, problem);
 }
 
+// --- the window finder ---
+
+LeadByteTable SystemLeadBytes() {
+  CPINFO info = {};
+  if (!GetCPInfo(CP_ACP, &info)) return LeadBytesFromRanges(nullptr, 0, 1);
+  return LeadBytesFromRanges(info.LeadByte, sizeof info.LeadByte, info.MaxCharSize);
+}
+
+LeadTable LeadTableOf(const LeadByteTable& bytes) {
+  LeadTable table;
+  for (int b = 0; b < 256; ++b) table.lead[b] = IsLeadByte(bytes, static_cast<uint8_t>(b));
+  return table;
+}
+
+bool OverFinder(const Editor& editor, POINT client) {
+  RECT icon;
+  GetWindowRect(GetDlgItem(editor.dialog, IDC_FINDER), &icon);
+  MapWindowPoints(nullptr, editor.dialog, reinterpret_cast<POINT*>(&icon), 2);
+  return PtInRect(&icon, client) != FALSE;
+}
+
+std::string NameOfFrame(const FoundWindow& found) { return found.frameTitle.empty() ? found.frameClass : found.frameTitle; }
+
+// What lies under the mouse, in the three lines under the finder and as a
+// frame on screen.
+void ShowFound(Editor& editor) {
+  HWND d = editor.dialog;
+  if (!editor.hasFound) {
+    SetFieldText(d, IDC_FINDER_CLASS, std::string());
+    SetFieldText(d, IDC_FINDER_TITLE, std::string());
+    SetFieldText(d, IDC_FINDER_RECT, std::string());
+    SetFieldText(d, IDC_FINDER_HINT, LoadText(IDS_FINDER_HINT));
+    if (editor.frame) editor.frame->Hide();
+    return;
+  }
+  const FoundWindow& found = editor.found;
+  const RECT& r = found.rect;
+  SetFieldText(d, IDC_FINDER_CLASS, FormatText(IDS_FINDER_CLASS, found.className.c_str()));
+  SetFieldText(d, IDC_FINDER_TITLE, FormatText(IDS_FINDER_TITLE, found.title.c_str()));
+  SetFieldText(d, IDC_FINDER_RECT, FormatText(IDS_FINDER_RECT, static_cast<int>(r.left), static_cast<int>(r.top),
+                                              static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top)));
+  SetFieldText(d, IDC_FINDER_HINT, found.mdiChild ? FormatText(IDS_FINDER_MDI_CHILD, NameOfFrame(found).c_str())
+                                                  : LoadText(IDS_FINDER_HINT));
+  if (editor.frame) editor.frame->Show(r);
+}
+
+void StartDrag(Editor& editor) {
+  editor.dragging = true;
+  editor.hasFound = false;
+  editor.frame = std::make_unique<FinderFrame>(editor.dialog);
+  SetCapture(editor.dialog);
+  SetCursor(LoadCursorA(nullptr, IDC_CROSS));
+  SendDlgItemMessageA(editor.dialog, IDC_FINDER, STM_SETICON, reinterpret_cast<WPARAM>(editor.finderEmpty), 0);
+}
+
+void TrackDrag(Editor& editor, POINT client) {
+  POINT screen = client;
+  ClientToScreen(editor.dialog, &screen);
+  editor.hasFound = FindWindowAt(screen, editor.found);
+  ShowFound(editor);
+}
+
+// Ends a drag without taking anything; safe to call when none runs.
+void EndDrag(Editor& editor) {
+  if (!editor.dragging) return;
+  editor.dragging = false;
+  editor.frame.reset();
+  if (GetCapture() == editor.dialog) ReleaseCapture();
+  SendDlgItemMessageA(editor.dialog, IDC_FINDER, STM_SETICON, reinterpret_cast<WPARAM>(editor.finderFull), 0);
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void SetPlacementNote(Editor& editor, const std::string& note) {
+  SetWindowTextA(editor.dialog, LoadText(editor.child ? IDS_ADD_CHILD : IDS_ADD_TARGET).c_str());
+  SetFieldText(editor.dialog, IDC_REFERENCE_NOTE, note);
+}
+
+// A new rule for an MDI child: offered as a child rule of the first rule
+// that matches the child's frame, or of a new rule made for that frame.
+void OfferChildRule(Editor& editor, const LeadByteTable& leads) {
+  const FoundWindow& found = editor.found;
+  const RuleList* list = editor.request.list;
+  if (editor.request.child) {
+    if (list && editor.request.parent >= 0 && static_cast<size_t>(editor.request.parent) < list->size() &&
+        !MatchTarget(found.frameClass.c_str(), found.frameTitle.c_str(), (*list)[editor.request.parent].record, leads)) {
+      SetFieldText(editor.dialog, IDC_FINDER_HINT, LoadText(IDS_FINDER_NOT_PARENT));
+    }
+    return;
+  }
+  // An existing rule stays what it is: it may have child rules of its own.
+  if (!editor.request.adding || !list) return;
+  const int answer = ShowMessage(editor.dialog, FormatText(IDS_FINDER_MDI_OFFER, NameOfFrame(found).c_str()),
+                                 MB_YESNO | MB_ICONQUESTION);
+  if (!IsWindow(editor.dialog) || answer != IDYES) return;
+  editor.child = true;
+  for (size_t i = 0; i < list->size(); ++i) {
+    const TargetRecord& target = (*list)[i].record;
+    if (MatchTarget(found.frameClass.c_str(), found.frameTitle.c_str(), target, leads)) {
+      editor.result.placement = Placement::kChildOfTarget;
+      editor.result.parent = static_cast<int32_t>(i);
+      SetPlacementNote(editor, FormatText(IDS_REFERENCE_PARENT, DisplayName(target).c_str()));
+      return;
+    }
+  }
+  const LeadTable table = LeadTableOf(leads);
+  TargetRecord parent = DefaultRule();
+  bool cut = false;
+  const std::string frameClass = FitPatternText(found.frameClass, kMaxPatternBytes, table, cut);
+  std::memcpy(parent.classPattern, frameClass.data(), frameClass.size());
+  parent.classMatch = cut ? kMatchBegins : kMatchEquals;
+  const std::string name = FitPatternText(NameOfFrame(found), kMaxNameBytes, table, cut);
+  std::memcpy(RuleName(parent), name.data(), name.size());
+  editor.result.placement = Placement::kChildOfNewTarget;
+  editor.result.newParent = parent;
+  SetPlacementNote(editor, FormatText(IDS_REFERENCE_NEW_PARENT, name.c_str()));
+}
+
+// The finder let go over a window: its class name and title become the
+// rule's conditions.
+void TakeFound(Editor& editor) {
+  HWND d = editor.dialog;
+  const LeadByteTable leads = SystemLeadBytes();
+  const LeadTable table = LeadTableOf(leads);
+  bool classCut = false;
+  bool titleCut = false;
+  const std::string className = FitPatternText(editor.found.className, kMaxPatternBytes, table, classCut);
+  const std::string title = FitPatternText(editor.found.title, kMaxPatternBytes, table, titleCut);
+  SetFieldText(d, IDC_CLASS, className);
+  SetChoice(d, IDC_CLASS_MODE, classCut ? kMatchBegins : kMatchEquals);
+  SetFieldText(d, IDC_TITLE, title);
+  SetChoice(d, IDC_TITLE_MODE, title.empty() ? kMatchAny : (titleCut ? kMatchBegins : kMatchEquals));
+  if (titleCut) SetFieldText(d, IDC_FINDER_HINT, LoadText(IDS_FINDER_CUT));
+  if (editor.found.mdiChild) {
+    OfferChildRule(editor, leads);
+    if (!IsWindow(d)) return;
+  } else if (editor.request.adding && !editor.request.child && editor.child) {
+    // A second drag onto a top-level window takes back the child rule.
+    editor.child = false;
+    editor.result.placement = Placement::kAsAsked;
+    SetPlacementNote(editor, LoadText(IDS_REFERENCE_WORK_AREA));
+  }
+  UpdateFields(d);
+  Problem problem;
+  CheckFields(editor, problem);
+}
+
+void DropFinder(Editor& editor) {
+  const bool take = editor.hasFound;
+  EndDrag(editor);
+  if (take) TakeFound(editor);
+}
+
 void RequestHelp(const Editor& editor, int controlId) {
-  if (editor.request.channel) editor.request.channel->RequestHelp(HelpTopicOf(controlId, kHelpRuleEditor));
+  if (editor.request.channel) editor.request.channel->RequestHelp(HelpTopicOf(controlId, IDH_RULE_EDITOR));
 }
 
 INT_PTR EditorProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -233,7 +407,12 @@ INT_PTR EditorProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
         return TRUE;
       }
       if (id == IDCANCEL) {
-        EndDialog(dialog, IDCANCEL);
+        // Esc while the finder is dragged ends the drag, not the editor.
+        if (editor->dragging) {
+          EndDrag(*editor);
+        } else {
+          EndDialog(dialog, IDCANCEL);
+        }
         return TRUE;
       }
       if (id == IDC_RULE_HELP) {
@@ -254,7 +433,40 @@ INT_PTR EditorProcBody(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
       RequestHelp(*editor, info && info->iContextType == HELPINFO_WINDOW ? info->iCtrlId : 0);
       return TRUE;
     }
+    // A press that follows the last one quickly arrives as a double click.
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+      const POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      if (editor && !editor->dragging && OverFinder(*editor, point)) {
+        StartDrag(*editor);
+        return TRUE;
+      }
+      break;
+    }
+    case WM_MOUSEMOVE:
+      if (editor && editor->dragging) {
+        TrackDrag(*editor, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return TRUE;
+      }
+      break;
+    case WM_LBUTTONUP:
+      if (editor && editor->dragging) {
+        TrackDrag(*editor, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        DropFinder(*editor);
+        return TRUE;
+      }
+      break;
+    case WM_CAPTURECHANGED:
+      // Capture taken away (another window, a system key): the drag ends.
+      if (editor && editor->dragging && reinterpret_cast<HWND>(lParam) != dialog) EndDrag(*editor);
+      break;
+    case WM_DESTROY:
+      if (editor) EndDrag(*editor);
+      break;
     case WM_CTLCOLORSTATIC:
+      if (editor && editor->frame && editor->frame->Owns(reinterpret_cast<HWND>(lParam))) {
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_HIGHLIGHT));
+      }
       if (editor && editor->statusIsError && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_RULE_STATUS) {
         HDC dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, RGB(192, 0, 0));
@@ -283,8 +495,11 @@ INT_PTR CALLBACK EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 bool EditRule(HWND owner, const RuleEditorRequest& request, RuleEditorResult& result) {
   result = RuleEditorResult{};
   result.record = request.record;
-  Editor editor{request, result};
+  Editor editor(request, result);
   const INT_PTR answer =
       DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_RULE), owner, EditorProc, reinterpret_cast<LPARAM>(&editor));
+  // The icons outlive the editor's controls, which only borrowed them.
+  if (editor.finderFull) DestroyIcon(editor.finderFull);
+  if (editor.finderEmpty) DestroyIcon(editor.finderEmpty);
   return answer == IDOK;
 }

@@ -2,6 +2,9 @@
 // under build/cross/screenshots, for people to check how they look.
 #include <gtest/gtest.h>
 
+#include "FinderDriver.h"
+#include "MonitorTestSupport.h"
+#include "MouseInput.h"
 #include "PlenaraInstance.h"
 #include "RuleInput.h"
 #include "Screenshots.h"
@@ -65,8 +68,32 @@ TEST(Screenshots, SettingsWindowRuleEditorAndAboutBox) {
   HWND dialog = WaitOwnedWindow(window, IDC_NAME);
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(SaveWindowPicture(dialog, folder, "rule-editor.png"));
+
+  // The finder held over another program's window: the editor and the
+  // framed window in one picture.
+  Fixture& fixture = SharedFixture();
+  ASSERT_TRUE(fixture.Ready());
+  // The rules above would place the window as soon as it shows.
+  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdStop, 0);
+  ASSERT_TRUE(WaitFor([] {
+    BlockView block;
+    return block->monitoringEnabled == 0;
+  }));
+  const std::string title = Ansi(L"無題 - メモ帳");
+  HWND target = fixture.Top("Notepad", title.c_str(), Box{16, 60, 230, 170});
+  ASSERT_NE(target, nullptr);
+  EXPECT_EQ(DragFinderOnto(dialog, CenterOf(target), [&] {
+    ASSERT_TRUE(WaitFor([&] { return FrameBars(dialog).size() == 4; }));
+    RECT area;
+    RECT editorRect;
+    GetWindowRect(target, &area);
+    GetWindowRect(dialog, &editorRect);
+    UnionRect(&area, &area, &editorRect);
+    EXPECT_TRUE(SaveScreenPicture(area, folder, "rule-editor-finder.png"));
+  }), "");
   Click(dialog, IDCANCEL);
   ASSERT_TRUE(WaitGone(dialog));
+  fixture.DestroyAll();
 
   PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdAbout, 0);
   HWND about = WaitAboutWindow();

@@ -51,11 +51,15 @@ bool SaveWindowPicture(HWND window, const std::string& hostFolder, const std::st
   if (hostFolder.empty() || !GetWindowRect(window, &rect)) return false;
   // Let the window finish painting first.
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  constexpr int kMargin = 8;
-  const int left = rect.left > kMargin ? rect.left - kMargin : 0;
-  const int top = rect.top > kMargin ? rect.top - kMargin : 0;
-  const int width = rect.right - left + kMargin;
-  const int height = rect.bottom - top + kMargin;
+  return SaveScreenPicture(rect, hostFolder, name);
+}
+
+bool SaveScreenPicture(RECT rect, const std::string& hostFolder, const std::string& name) {
+  if (hostFolder.empty()) return false;
+  const int left = rect.left > 0 ? rect.left : 0;
+  const int top = rect.top > 0 ? rect.top : 0;
+  const int width = rect.right - left;
+  const int height = rect.bottom - top;
   char geometry[64];
   std::snprintf(geometry, sizeof geometry, "%dx%d+%d+%d", width, height, left, top);
   const std::string file = hostFolder + "/" + name;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "MonitorTestSupport.h"
 #include "PlenaraInstance.h"
 #include "RuleInput.h"
 #include "WindowDriver.h"
@@ -259,6 +260,72 @@ TEST_F(SettingsWindowTest, TheMonitoringButtonsFollowTheProgramsState) {
     return !IsWindowEnabled(GetDlgItem(window, IDC_START)) && IsWindowEnabled(GetDlgItem(window, IDC_STOP)) &&
            FieldText(window, IDC_MONITOR_STATE) == on;
   }));
+}
+
+TEST_F(SettingsWindowTest, RulesMadeInTheWindowPlaceAnotherProgramsWindows) {
+  Fixture& fixture = SharedFixture();
+  ASSERT_TRUE(fixture.Ready());
+  HWND top = fixture.Top("PlenaraPlacedTop", "placed", Box{700, 40, 200, 150});
+  HWND frame = fixture.MdiFrame("PlenaraPlacedFrame", "frame", Box{700, 300, 300, 300});
+  HWND child = frame ? fixture.MdiChild(frame, "PlenaraPlacedChild", "child", Box{40, 40, 120, 90}) : nullptr;
+  ASSERT_NE(top, nullptr);
+  ASSERT_NE(child, nullptr);
+  ASSERT_TRUE(StartReal(plenara_));
+  HWND window = OpenPropertyWindow(plenara_);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(WaitFor([] { BlockView b; return b->monitoringEnabled == 1; }));
+
+  RuleInput place;
+  place.className = L"PlenaraPlacedTop";
+  place.classMatch = kMatchEquals;
+  place.sizeAction = kSizeSet;
+  place.widthMode = kSizeAbsolute;
+  place.width = L"320";
+  place.heightMode = kSizeAbsolute;
+  place.height = L"240";
+  place.position = true;
+  place.xAnchor = kAnchorNear;
+  place.xOffset = kOffsetPixels;
+  place.x = L"16";
+  place.yAnchor = kAnchorNear;
+  place.yOffset = kOffsetPixels;
+  place.y = L"24";
+  place.applyOnce = false;
+  AddThroughEditor(window, IDC_TARGET_ADD, place);
+  EXPECT_TRUE(WaitFor([&] {
+    const Box box = BoxOf(top);
+    return box.x == 16 && box.y == 24 && box.width == 320 && box.height == 240;
+  }, 20000)) << "the window is at " << BoxOf(top).x << "," << BoxOf(top).y;
+
+  // A rule for the frame, and a child rule under it for the MDI child,
+  // placed in the MDI client.
+  RuleInput frameRule;
+  frameRule.className = L"PlenaraPlacedFrame";
+  frameRule.classMatch = kMatchEquals;
+  AddThroughEditor(window, IDC_TARGET_ADD, frameRule);
+  ASSERT_TRUE(WaitFor([&] { return SelectedListRow(window, IDC_TARGETS) == 1; }));
+  RuleInput childRule = place;
+  childRule.className = L"PlenaraPlacedChild";
+  childRule.width = L"160";
+  childRule.height = L"120";
+  childRule.x = L"5";
+  childRule.y = L"6";
+  AddThroughEditor(window, IDC_CHILD_ADD, childRule);
+  HWND client = GetParent(child);
+  EXPECT_TRUE(WaitFor([&] {
+    const Box box = ClientBoxOf(client, child);
+    return box.x == 5 && box.y == 6 && box.width == 160 && box.height == 120;
+  }, 20000)) << [&] {
+    const Box box = ClientBoxOf(client, child);
+    const RuleList rules = ProgramRules(plenara_.Process().Handle());
+    char text[256];
+    wsprintfA(text, "child at %d,%d %dx%d; %d rules, %d children of the second, child class '%s'", box.x, box.y,
+              box.width, box.height, static_cast<int>(rules.size()),
+              rules.size() > 1 ? static_cast<int>(rules[1].children.size()) : -1,
+              rules.size() > 1 && !rules[1].children.empty() ? rules[1].children[0].classPattern : "");
+    return std::string(text);
+  }();
+  fixture.DestroyAll();
 }
 
 }  // namespace

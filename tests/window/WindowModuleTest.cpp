@@ -174,24 +174,24 @@ TEST_F(WindowModuleTest, HelpAsksTheProgramForThePageOrTheField) {
   HWND window = Open();
   ASSERT_NE(window, nullptr);
   Click(window, IDC_HELP_BUTTON);
-  EXPECT_TRUE(WaitHelp(kHelpSettingsWindow));
+  EXPECT_TRUE(WaitHelp(IDH_SETTINGS_WINDOW));
   // F1 reaches a control as WM_KEYF1; the control hands it on as WM_HELP.
   SendMessageA(GetDlgItem(window, IDC_TARGETS), kMsgKeyF1, 0, 0);
-  EXPECT_TRUE(WaitHelp(kHelpTargetList));
+  EXPECT_TRUE(WaitHelp(IDH_SETTINGS_RULE_LIST));
   SendMessageA(GetDlgItem(window, IDC_INTERVAL), kMsgKeyF1, 0, 0);
-  EXPECT_TRUE(WaitHelp(kHelpInterval));
+  EXPECT_TRUE(WaitHelp(IDH_SETTINGS_INTERVAL));
   SendMessageA(GetDlgItem(window, IDC_START_WITH_WINDOWS), kMsgKeyF1, 0, 0);
-  EXPECT_TRUE(WaitHelp(kHelpStartWithWindows));
+  EXPECT_TRUE(WaitHelp(IDH_SETTINGS_START_WITH_WINDOWS));
 
   Click(window, IDC_TARGET_ADD);
   HWND editor = WaitOwnedWindow(window, IDC_NAME);
   ASSERT_NE(editor, nullptr);
   SendMessageA(GetDlgItem(editor, IDC_WIDTH), kMsgKeyF1, 0, 0);
-  EXPECT_TRUE(WaitHelp(kHelpSize));
+  EXPECT_TRUE(WaitHelp(IDH_RULE_SIZE));
   SendMessageA(GetDlgItem(editor, IDC_CLASS_MODE), kMsgKeyF1, 0, 0);
-  EXPECT_TRUE(WaitHelp(kHelpMatch));
+  EXPECT_TRUE(WaitHelp(IDH_RULE_CLASS));
   Click(editor, IDC_RULE_HELP);
-  EXPECT_TRUE(WaitHelp(kHelpRuleEditor));
+  EXPECT_TRUE(WaitHelp(IDH_RULE_EDITOR));
   Click(editor, IDCANCEL);
   EXPECT_TRUE(WaitGone(editor));
   EXPECT_EQ(block()->NumOfTargets, 0);
@@ -268,6 +268,153 @@ TEST_F(WindowModuleTest, WindowClosesWhileTheProgramAnswersNothing) {
   EXPECT_LT(GetTickCount() - start, 5000u);
   EXPECT_EQ(block()->propertyWindow, 0u);
   EXPECT_EQ(GetModuleHandleA("PlenaraDLL.dll"), nullptr);
+}
+
+// --- how the windows look and answer the keyboard ---
+
+struct Control {
+  HWND window;
+  int id;
+  std::string className;
+  std::string text;
+  LONG style;
+};
+
+std::vector<Control> ControlsInTabOrder(HWND dialog) {
+  std::vector<Control> controls;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    char name[64] = {};
+    char text[256] = {};
+    GetClassNameA(child, name, sizeof name);
+    GetWindowTextA(child, text, sizeof text);
+    controls.push_back({child, GetDlgCtrlID(child), name, text, GetWindowLongA(child, GWL_STYLE)});
+  }
+  return controls;
+}
+
+bool IsLabel(const Control& c) {
+  return lstrcmpiA(c.className.c_str(), "Static") == 0 && !(c.style & SS_NOPREFIX) && (c.style & SS_TYPEMASK) != SS_ICON &&
+         !c.text.empty();
+}
+
+bool IsPushOrCheck(const Control& c) {
+  const LONG type = c.style & BS_TYPEMASK;
+  return lstrcmpiA(c.className.c_str(), "Button") == 0 && type != BS_GROUPBOX;
+}
+
+// The access key of a text: the character after a single '&'.
+char AccessKeyOf(const std::string& text) {
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] == '&' && text[i + 1] != '&') {
+      const char key = text[i + 1];
+      return key >= 'a' && key <= 'z' ? static_cast<char>(key - 'a' + 'A') : key;
+    }
+  }
+  return 0;
+}
+
+// Whether the text, drawn in the control's font, fits the control's width
+// (less the box of a check box).
+bool TextFits(const Control& c) {
+  HDC dc = GetDC(c.window);
+  HFONT font = reinterpret_cast<HFONT>(SendMessageA(c.window, WM_GETFONT, 0, 0));
+  HGDIOBJ old = SelectObject(dc, font);
+  std::string shown;
+  for (char ch : c.text) {
+    if (ch != '&') shown += ch;
+  }
+  SIZE extent = {};
+  GetTextExtentPoint32A(dc, shown.c_str(), static_cast<int>(shown.size()), &extent);
+  SelectObject(dc, old);
+  ReleaseDC(c.window, dc);
+  RECT client;
+  GetClientRect(c.window, &client);
+  const LONG type = c.style & BS_TYPEMASK;
+  const bool check = IsPushOrCheck(c) && (type == BS_AUTOCHECKBOX || type == BS_CHECKBOX);
+  const int room = client.right - (check ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : 0) - (IsPushOrCheck(c) && !check ? 4 : 0);
+  return extent.cx <= room;
+}
+
+::testing::AssertionResult LooksRight(HWND dialog, size_t expectedKeys) {
+  std::string problems;
+  std::string keys;
+  const std::vector<Control> controls = ControlsInTabOrder(dialog);
+  for (size_t i = 0; i < controls.size(); ++i) {
+    const Control& c = controls[i];
+    if (!IsLabel(c) && !IsPushOrCheck(c)) continue;
+    if (!TextFits(c)) problems += " clipped:'" + c.text + "'";
+    const char key = AccessKeyOf(c.text);
+    const bool commonButton = c.id == IDOK || c.id == IDCANCEL;
+    if (!key && !commonButton && !(IsLabel(c) && c.text.back() != ':')) problems += " no access key:'" + c.text + "'";
+    if (key && keys.find(key) != std::string::npos) problems += std::string(" access key used twice: ") + key;
+    if (key) keys += key;
+    // A label's access key moves the focus to the control after it.
+    if (IsLabel(c) && key) {
+      const bool followed = i + 1 < controls.size() && (GetWindowLongA(controls[i + 1].window, GWL_STYLE) & WS_TABSTOP);
+      if (!followed) problems += " label without a field after it:'" + c.text + "'";
+    }
+  }
+  if (keys.size() < expectedKeys) problems += " only these access keys: " + keys;
+  if (problems.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << problems;
+}
+
+TEST_F(WindowModuleTest, LabelsFitAndEachHasAnAccessKeyOfItsOwn) {
+  HWND window = Open();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(LooksRight(window, 21));
+  Click(window, IDC_TARGET_ADD);
+  HWND editor = WaitOwnedWindow(window, IDC_NAME);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_TRUE(LooksRight(editor, 14));
+  Click(editor, IDCANCEL);
+  ASSERT_TRUE(WaitGone(editor));
+}
+
+// Keys as the dialog's keyboard handling sees them, at the control with the focus.
+void PressKeyAt(HWND control, WPARAM key) {
+  PostMessageA(control, WM_KEYDOWN, key, 0x00010001);
+  PostMessageA(control, WM_KEYUP, key, 0xC0010001);
+}
+
+TEST_F(WindowModuleTest, EnterEditsEscapeClosesDeleteAsksFirst) {
+  AddTarget("only", 0);
+  HWND window = Open();
+  ASSERT_NE(window, nullptr);
+  HWND list = GetDlgItem(window, IDC_TARGETS);
+  ASSERT_TRUE(WaitFor([&] { return SelectedListRow(window, IDC_TARGETS) == 0; }));
+  SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+
+  PressKeyAt(list, VK_RETURN);
+  HWND editor = WaitOwnedWindow(window, IDC_NAME);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(FieldText(editor, IDC_NAME), "only");
+  // Esc in the editor cancels it; the rule stays as it was.
+  Type(editor, IDC_NAME, L"changed");
+  PressKeyAt(GetDlgItem(editor, IDC_NAME), VK_ESCAPE);
+  ASSERT_TRUE(WaitGone(editor));
+  EXPECT_STREQ(RuleName(TargetsOf(block())[0].record), "only");
+
+  // Enter in the editor confirms it.
+  PressKeyAt(list, VK_RETURN);
+  editor = WaitOwnedWindow(window, IDC_NAME);
+  ASSERT_NE(editor, nullptr);
+  Type(editor, IDC_NAME, L"renamed");
+  PressKeyAt(GetDlgItem(editor, IDC_NAME), VK_RETURN);
+  ASSERT_TRUE(WaitGone(editor));
+  EXPECT_TRUE(WaitFor([&] { return std::strcmp(RuleName(TargetsOf(block())[0].record), "renamed") == 0; }));
+
+  // Delete asks first; "No" keeps the rule.
+  PressKeyAt(list, VK_DELETE);
+  HWND question = WaitOwnedWindow(window, IDNO);
+  ASSERT_NE(question, nullptr);
+  Click(question, IDNO);
+  ASSERT_TRUE(WaitGone(question));
+  EXPECT_EQ(block()->NumOfTargets, 1);
+
+  // Esc closes the settings window itself.
+  PressKeyAt(list, VK_ESCAPE);
+  EXPECT_TRUE(WaitFor([&] { return block()->propertyWindow == 0; }));
 }
 
 }  // namespace

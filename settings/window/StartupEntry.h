@@ -1,0 +1,16 @@
+#pragma once
+// "Start with Windows": the value "Plenara" under the current user's Run key,
+// holding the program's full path in quotes.
+#include <string>
+
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kRunValue[] = "Plenara";
+
+// Whether the value is there and starts this program (programPath).
+bool HasStartupEntry(const std::string& programPath);
+
+// Adds or removes the value; false when the registry refused.
+bool SetStartupEntry(const std::string& programPath, bool on);
+
+// The value's data for a program: its path in quotes.
+std::string StartupCommandFor(const std::string& programPath);
