@@ -62,7 +62,7 @@ set xrange [35:7000]
 plot '$plot/floor.dat' using 1:2 with linespoints lw 4 lc rgb 'black' title 'floor (median at each N)' $series
 unset logscale y
 set ylabel "scan ÷ floor (median times)"
-set yrange [0.8:*]
+set yrange [0.8:1.7]
 set key top left
 plot '$plot/target.dat' using 1:2 with lines lw 2 dt 3 lc rgb 'red' title 'target' $ratios
 unset multiplot
