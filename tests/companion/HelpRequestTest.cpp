@@ -22,8 +22,7 @@ class MainWindow {
   MainWindow() {
     std::memset(&block_, 0, sizeof block_);
     std::strcpy(block_.helpPath, kHelpFile);
-    const std::string companion = ExeDir() + "NoSuchCompanionDLL.dll";
-    std::strcpy(block_.companionPath, companion.c_str());
+    std::strcpy(block_.companionPath, (ExeDir() + "NoSuchCompanionDLL.dll").c_str());
     AttachBlock(&block_);
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
@@ -31,7 +30,7 @@ class MainWindow {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kMainClass;
     RegisterClassExA(&wc);
-    window = CreateWindowExA(0, kMainClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    window = CreateWindowExA(0, kMainClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
   }
   ~MainWindow() {
     if (window) DestroyWindow(window);
@@ -42,19 +41,12 @@ class MainWindow {
     UnregisterClassA(kMainClass, GetModuleHandleA(nullptr));
     AttachBlock(nullptr);
   }
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
 
   HWND window = nullptr;
 
  private:
   SharedBlock block_;
 };
-
-LRESULT Command(HWND window, WORD id) { return SendMessageA(window, WM_COMMAND, id, 0); }
-LRESULT HelpRequest(HWND window, WPARAM kind, LPARAM context) {
-  return SendMessageA(window, kMsgHelpRequest, kind, context);
-}
 
 // One main window for the whole run: its shutdown work runs once per process.
 TEST(HelpRequests, HelpCommandAndContextRequestReachTheControlOnlyWhenItIsThere) {
@@ -63,48 +55,34 @@ TEST(HelpRequests, HelpCommandAndContextRequestReachTheControlOnlyWhenItIsThere)
   HelpBindingReset reset;
   MainWindow main;
   ASSERT_NE(main.window, nullptr);
+  auto help = [&](WPARAM kind, LPARAM context) { return SendMessageA(main.window, kMsgHelpRequest, kind, context); };
 
-  // Control missing: both requests do nothing, answer 0, and the program
-  // runs on.
+  // Control missing: both requests do nothing, answer 0, and the program runs on.
   SetHelpControlPathForTest((ExeDir() + "NoSuchHelpControl.ocx").c_str());
   ASSERT_EQ(InitHelp(), 0);
-  EXPECT_EQ(Command(main.window, kCmdHelp), 0);
-  EXPECT_EQ(HelpRequest(main.window, kHelpRequestContext, 12), 0);
+  EXPECT_EQ(SendMessageA(main.window, WM_COMMAND, kCmdHelp, 0), 0);
+  EXPECT_EQ(help(kHelpRequestContext, 12), 0);
   EXPECT_EQ(calls.Count(), 0);
   EXPECT_TRUE(IsWindow(main.window));
   CloseHelp();
 
-  // Control present.
   SetHelpControlPathForTest(StandInControlPath().c_str());
   ASSERT_EQ(InitHelp(), 1);
   calls.Clear();
-
-  EXPECT_EQ(Command(main.window, kCmdHelp), 0);
-  ASSERT_EQ(calls.Count(), 1);
-  EXPECT_EQ(calls.At(0).window, ValueOf(main.window));
-  EXPECT_STREQ(calls.At(0).file, kHelpFile);
-  EXPECT_EQ(calls.At(0).command, kHhDisplayTopic);
-  EXPECT_EQ(calls.At(0).data, 0u);
-
-  EXPECT_EQ(HelpRequest(main.window, kHelpRequestContext, 12), 0);
-  ASSERT_EQ(calls.Count(), 2);
-  EXPECT_EQ(calls.At(1).window, ValueOf(main.window));
-  EXPECT_STREQ(calls.At(1).file, kHelpFile);
-  EXPECT_EQ(calls.At(1).command, kHhHelpContext);
-  EXPECT_EQ(calls.At(1).data, 12u);
-
-  // Any other kind of request is no help request.
-  EXPECT_EQ(HelpRequest(main.window, 7, 12), 0);
-  EXPECT_EQ(HelpRequest(main.window, 9, 12), 0);
-  EXPECT_EQ(HelpRequest(main.window, 0, 0), 0);
-  EXPECT_EQ(calls.Count(), 2);
-
   // The high word of the command is not looked at.
   EXPECT_EQ(SendMessageA(main.window, WM_COMMAND, MAKEWPARAM(kCmdHelp, 1), 0), 0);
-  EXPECT_EQ(calls.Count(), 3);
-
-  CloseHelp();
-  EXPECT_EQ(calls.At(calls.Count() - 1).command, kHhUninitialize);
+  EXPECT_EQ(help(kHelpRequestContext, 12), 0);
+  // Any other kind of request is no help request.
+  for (WPARAM kind : {0, 7, 9}) EXPECT_EQ(help(kind, 12), 0);
+  ASSERT_EQ(calls.Count(), 2);
+  const UINT commands[] = {kHhDisplayTopic, kHhHelpContext};
+  const uint32_t data[] = {0, 12};
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(calls.At(i).window, ValueOf(main.window));
+    EXPECT_STREQ(calls.At(i).file, kHelpFile);
+    EXPECT_EQ(calls.At(i).command, commands[i]);
+    EXPECT_EQ(calls.At(i).data, data[i]);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
 // A private shared block for tests of the settings module's own functions,
-// and what a test needs to look at the list the module built in it.
+// and what a test needs to compare it with the file.
 #include <windows.h>
 
 #include <memory>
@@ -15,9 +15,7 @@
 class TestBlock {
  public:
   explicit TestBlock(const std::string& iniPath);
-  ~TestBlock();
-  TestBlock(const TestBlock&) = delete;
-  TestBlock& operator=(const TestBlock&) = delete;
+  ~TestBlock() { Reset(); }
   SharedBlock& operator*() { return *block_; }
   SharedBlock* operator->() { return block_.get(); }
   // Frees the rule list and switches monitoring off: the state of a fresh start.
@@ -27,15 +25,11 @@ class TestBlock {
   std::unique_ptr<SharedBlock> block_;
 };
 
-void FreeBlockList(SharedBlock& block);
-
-// The block's list and settings as a model, to compare with what was written.
 SettingsModel ModelOfBlock(const SharedBlock& block);
 
 // The whole file in the system's code page, as a save writes it.
 std::string FormatSystem(const SettingsModel& model);
 
-// LoadSettingsFile for a path held in a string.
 SettingsModel LoadFile(const std::string& path, LoadedFile& loaded);
 
 // Names of the files in a folder, sorted.
