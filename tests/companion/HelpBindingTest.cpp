@@ -1,27 +1,47 @@
-// The binding to the HTML Help control, against a stand-in that records
-// every call.
+// The binding to the HTML Help control and the main window's help
+// requests, against a stand-in control that records every call.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 
-#include "HelpTestSupport.h"
+#include "HelpCallLog.h"
+#include "TestSupport.h"
+#include "app/Commands.h"
+#include "app/MainWindow.h"
 #include "companion/Help.h"
+#include "shared/SharedBlock.h"
 
 namespace {
 
 constexpr char kHelpFile[] = "C:\\Plenara\\Plenara.chm";
 constexpr uint32_t kCookie = 0x5EED0042;
 
-// Every case leaves the binding unloaded and aimed at the system's control.
+std::string StandInControlPath() { return ExeDir() + "HelpControlStandIn.dll"; }
+uint32_t ValueOf(HWND window) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)); }
+
+// Every case records the stand-in's calls in a log it finds by name, and
+// leaves the binding unloaded and aimed at the system's control.
 class HelpBinding : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(calls.Ready());
-    calls.HandOutCookie(kCookie);
+    char name[64];
+    HelpCallLogName(name, sizeof name);
+    mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(HelpCallLog), name);
+    calls = static_cast<HelpCallLog*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(HelpCallLog)));
+    ASSERT_NE(calls, nullptr);
+    ZeroMemory(calls, sizeof *calls);
+    calls->cookie = kCookie;
   }
-  RecordedHelpCalls calls;
-  HelpBindingReset reset;
+  void TearDown() override {
+    CloseHelp();
+    SetHelpControlPathForTest(nullptr);
+    if (calls) UnmapViewOfFile(calls);
+    if (mapping_) CloseHandle(mapping_);
+  }
+  HelpCallLog* calls = nullptr;
+  HANDLE mapping_ = nullptr;
 };
 
 struct AtExit {
@@ -35,7 +55,7 @@ TEST_F(HelpBinding, InitializesWithACookiePassesRequestsUnchangedAndClosesEveryt
   EXPECT_NE(GetModuleHandleA(StandInControlPath().c_str()), nullptr);
   // A reply that is no window is handed back as it is, and brought nowhere.
   HWND notAWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
-  calls.ReplyWith(notAWindow);
+  calls->reply = ValueOf(notAWindow);
   HWND owner = GetDesktopWindow();
   EXPECT_EQ(CallHelp(owner, kHelpFile, kHhHelpContext, 12), notAWindow);
   EXPECT_EQ(CallHelp(nullptr, nullptr, 0xFFFFFFFFu, 0xFFFFFFFFu), notAWindow);
@@ -52,10 +72,10 @@ TEST_F(HelpBinding, InitializesWithACookiePassesRequestsUnchangedAndClosesEveryt
                   {nullptr, nullptr, 0xFFFFFFFFu, 0xFFFFFFFFu},
                   {nullptr, nullptr, kHhCloseAll, 0},
                   {nullptr, nullptr, kHhUninitialize, kCookie}};
-  ASSERT_EQ(calls.Count(), 5);
+  ASSERT_EQ(calls->count, 5);
   for (int i = 0; i < 5; ++i) {
     SCOPED_TRACE(i);
-    const HelpCall& call = calls.At(i);
+    const HelpCall& call = calls->calls[i];
     EXPECT_EQ(call.window, ValueOf(expected[i].window));
     EXPECT_EQ(call.fileIsNull != 0, expected[i].file == nullptr);
     if (expected[i].file) {
@@ -72,11 +92,11 @@ TEST_F(HelpBinding, InitializesWithACookiePassesRequestsUnchangedAndClosesEveryt
   // Unloaded now: requests and a second close reach nothing.
   EXPECT_EQ(CallHelp(nullptr, kHelpFile, kHhDisplayTopic, 0), nullptr);
   CloseHelp();
-  EXPECT_EQ(calls.Count(), 5);
+  EXPECT_EQ(calls->count, 5);
 }
 
 TEST_F(HelpBinding, MissingControlOrEntryMakesEveryRequestANoOp) {
-  for (const std::string& path : {ExeDir() + "NoSuchHelpControl.ocx", NoEntryControlPath()}) {
+  for (const std::string& path : {ExeDir() + "NoSuchHelpControl.ocx", ExeDir() + "HelpControlNoEntry.dll"}) {
     SCOPED_TRACE(path);
     SetHelpControlPathForTest(path.c_str());
     EXPECT_EQ(InitHelp(), 0);
@@ -85,11 +105,11 @@ TEST_F(HelpBinding, MissingControlOrEntryMakesEveryRequestANoOp) {
     EXPECT_EQ(CallHelp(GetDesktopWindow(), kHelpFile, kHhHelpContext, 12), nullptr);
     CloseHelp();
   }
-  EXPECT_EQ(calls.Count(), 0);
+  EXPECT_EQ(calls->count, 0);
   // The binding stays usable: a later start with the control present works.
   SetHelpControlPathForTest(StandInControlPath().c_str());
   EXPECT_EQ(InitHelp(), 1);
-  EXPECT_EQ(calls.Count(), 1);
+  EXPECT_EQ(calls->count, 1);
 }
 
 HWND TestWindow(const char* title, int show) {
@@ -122,7 +142,7 @@ TEST_F(HelpBinding, OnlyDisplayCommandsBringTheHelpWindowToTheFront) {
   ASSERT_NE(help, nullptr);
   SetHelpControlPathForTest(StandInControlPath().c_str());
   ASSERT_EQ(InitHelp(), 1);
-  calls.ReplyWith(help);
+  calls->reply = ValueOf(help);
 
   // HH_DISPLAY_TOPIC, HH_DISPLAY_TOC, HH_DISPLAY_INDEX, HH_DISPLAY_SEARCH.
   for (UINT command = 0; command < 4; ++command) {
@@ -163,7 +183,7 @@ TEST_F(HelpBinding, LoadsTheSystemsControlNeverOnePlantedBesideTheProgramOrInThe
   GetSystemDirectoryA(system, MAX_PATH);
   EXPECT_NE(GetModuleHandleA((std::string(system) + "\\HHCTRL.OCX").c_str()), nullptr);
   CloseHelp();
-  EXPECT_EQ(calls.Count(), 0);  // neither plant ever ran: it would have logged HH_INITIALIZE
+  EXPECT_EQ(calls->count, 0);  // neither plant ever ran: it would have logged HH_INITIALIZE
 
   // The plants are real bait: a load by the bare name resolves to the one
   // beside the program. (Wine then maps its own control under that path
@@ -174,6 +194,61 @@ TEST_F(HelpBinding, LoadsTheSystemsControlNeverOnePlantedBesideTheProgramOrInThe
   GetModuleFileNameA(bare, loaded, MAX_PATH);
   FreeLibrary(bare);
   EXPECT_EQ(lstrcmpiA(loaded, beside.c_str()), 0) << loaded;
+}
+
+// A main window on a block of the test's own; its creation runs the real
+// start-up work (the tray icon, and a companion that is not there). One for
+// the whole run: its shutdown work runs once per process.
+TEST_F(HelpBinding, MainWindowsHelpCommandAndContextRequestReachTheControlOnlyWhenItIsThere) {
+  SharedBlock block;
+  std::memset(&block, 0, sizeof block);
+  std::strcpy(block.helpPath, kHelpFile);
+  std::strcpy(block.companionPath, (ExeDir() + "NoSuchCompanionDLL.dll").c_str());
+  AttachBlock(&block);
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = MainWindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "PlenaraHelpTestMain";
+  RegisterClassExA(&wc);
+  HWND main = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  AtExit cleanup{[&] {
+    DestroyWindow(main);
+    MSG msg;  // the shutdown work posts the loop's end; this thread has no loop
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    UnregisterClassA(wc.lpszClassName, wc.hInstance);
+    AttachBlock(nullptr);
+  }};
+  ASSERT_NE(main, nullptr);
+  auto help = [&](WPARAM kind, LPARAM context) { return SendMessageA(main, kMsgHelpRequest, kind, context); };
+
+  // Control missing: both requests do nothing, answer 0, and the program runs on.
+  SetHelpControlPathForTest((ExeDir() + "NoSuchHelpControl.ocx").c_str());
+  ASSERT_EQ(InitHelp(), 0);
+  EXPECT_EQ(SendMessageA(main, WM_COMMAND, kCmdHelp, 0), 0);
+  EXPECT_EQ(help(kHelpRequestContext, 12), 0);
+  EXPECT_EQ(calls->count, 0);
+  EXPECT_TRUE(IsWindow(main));
+  CloseHelp();
+
+  SetHelpControlPathForTest(StandInControlPath().c_str());
+  ASSERT_EQ(InitHelp(), 1);
+  calls->count = 0;
+  // The high word of the command is not looked at.
+  EXPECT_EQ(SendMessageA(main, WM_COMMAND, MAKEWPARAM(kCmdHelp, 1), 0), 0);
+  EXPECT_EQ(help(kHelpRequestContext, 12), 0);
+  // Any other kind of request is no help request.
+  for (WPARAM kind : {0, 7, 9}) EXPECT_EQ(help(kind, 12), 0);
+  ASSERT_EQ(calls->count, 2);
+  const UINT commands[] = {kHhDisplayTopic, kHhHelpContext};
+  const uint32_t data[] = {0, 12};
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(calls->calls[i].window, ValueOf(main));
+    EXPECT_STREQ(calls->calls[i].file, kHelpFile);
+    EXPECT_EQ(calls->calls[i].command, commands[i]);
+    EXPECT_EQ(calls->calls[i].data, data[i]);
+  }
 }
 
 }  // namespace

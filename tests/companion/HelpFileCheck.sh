@@ -4,8 +4,8 @@
 # - the system files, the contents, the index and every topic are in it;
 # - #SYSTEM names a Japanese help file (LCID 0x0411) with its contents,
 #   index and a default topic that exists;
-# - the context map (#IVB) holds exactly the numbers HelpIds.h defines
-#   (that each opens its topic is checked through the system's storage);
+# - the context map (#IVB) holds exactly the numbers HelpIds.h defines, each
+#   leading through #STRINGS to a topic named as a path inside the file;
 # - every topic is Shift_JIS text that says so, and every entry of the
 #   contents and the index leads to a topic in the file.
 set -uo pipefail
@@ -42,6 +42,11 @@ has "$(text_of 2)" || fail "the default topic '$(text_of 2)' is not in the file"
 # #IVB: a DWORD byte count, then (context number, #STRINGS offset) pairs.
 mapfile -t ivb < <(od -An -v -tu4 "$files/#IVB" | tr -s ' ' '\n' | sed '/^$/d')
 [ "${ivb[0]:-x}" = $(((${#ivb[@]} - 1) * 4)) ] || fail "#IVB's byte count does not match its length"
+for ((k = 1; k + 1 < ${#ivb[@]}; k += 2)); do
+  topic=$(tail -c +$((ivb[k + 1] + 1)) "$files/#STRINGS" | tr '\0' '\n' | head -n 1)
+  [[ $topic == *.htm && $topic != /* && $topic != *:* ]] && has "$topic" ||
+    fail "context number ${ivb[k]} leads to '$topic', which is no topic inside the file"
+done
 in_map=$(for ((k = 1; k < ${#ivb[@]}; k += 2)); do echo "${ivb[k]}"; done | sort -nu)
 defined=$(sed -n 's/^#define IDH_[A-Z0-9_]* \([0-9]*\)$/\1/p' "$sources/HelpIds.h" | sort -nu)
 [ -n "$defined" ] || fail "HelpIds.h defines no context numbers"

@@ -55,15 +55,6 @@ bool MappingExists() {
   return mapping != nullptr;
 }
 
-TEST(Module, ExportsItsFourFunctionsUnderPlainNames) {
-  HMODULE module = LoadLibraryA((ExeDir() + kDll).c_str());
-  ASSERT_NE(module, nullptr);
-  for (const char* name : {"ReadSetting", "WriteSetting", "OpenAboutBox", "OpenPropertyWindow"}) {
-    EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
-  }
-  FreeLibrary(module);
-}
-
 TEST(Module, LoadedAndFreedAHundredTimesLeavesNothingBehind) {
   // This process in the program's place: it holds the block, with the side
   // paths pointing at a scratch folder and at the module beside the tests.
@@ -111,15 +102,14 @@ TEST(Module, LoadedAndFreedAHundredTimesLeavesNothingBehind) {
   CloseSharedMemory(mapping, view);
 }
 
-TEST(Module, DoesNothingWhereNoProgramHoldsTheBlock) {
+TEST(Module, ExportsItsFunctionsUnderPlainNamesAndDoesNothingWhereNoProgramHoldsTheBlock) {
   ASSERT_FALSE(MappingExists()) << "another Plenara holds the block";
   HMODULE module = LoadLibraryA((ExeDir() + kDll).c_str());
   ASSERT_NE(module, nullptr);
-  using Export = void(WINAPI*)();
-  for (const char* name : {"ReadSetting", "WriteSetting"}) {
-    auto call = reinterpret_cast<Export>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    ASSERT_NE(call, nullptr);
-    call();
+  for (const char* name : {"ReadSetting", "WriteSetting", "OpenAboutBox", "OpenPropertyWindow"}) {
+    auto call = reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    EXPECT_NE(call, nullptr) << name;
+    if (call && std::strncmp(name, "Open", 4) != 0) call();
     EXPECT_FALSE(MappingExists()) << name;
   }
   FreeLibrary(module);

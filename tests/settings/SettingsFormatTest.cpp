@@ -46,16 +46,6 @@ std::string Section(const std::string& name, const std::string& key = "", const 
   return body;
 }
 
-TEST(SettingsFormat, SampleComesBackByteForByte) {
-  const SettingsModel sample = SampleModel();
-  const std::string text = FormatText(sample, kShiftJis);
-  const Parsed parsed = Parse(text);
-  EXPECT_TRUE(parsed.understood);
-  EXPECT_FALSE(parsed.report.damaged) << Notes(parsed.report);
-  EXPECT_EQ(ModelDifference(sample, parsed.model), "");
-  EXPECT_EQ(FormatText(parsed.model, kShiftJis), text);  // written twice, nothing drifts
-}
-
 TEST(SettingsFormat, WritesTheLayoutTheHelpDescribes) {
   SettingsModel model;
   TargetRules rules;
@@ -124,8 +114,6 @@ TEST(SettingsFormat, DamagedTextHasItsDocumentedOutcome) {
       {"empty", "", false, 0, nullptr},
       {"garbage", "\x89PNG\r\n\x1A\n\xFF\xFE garbage = [[[ ]]] ;;;", false, 0, nullptr},
       {"text before the first section", "stray words\r\n" + std::string(kSettings), true, 0, nullptr},
-      {"no settings section", Section("1"), true, 1,
-       [](const SettingsModel& m) { EXPECT_EQ(m.general.monitorInterval, kDefaultInterval); }},
       {"interval too short, other settings kept",
        "[Settings]\r\nMonitoring=off\r\nInterval=10\r\nReapplyOnWorkAreaChange=no\r\nOpenSettingsAtStart=yes\r\n",
        true, 0,

@@ -1,5 +1,5 @@
-// The settings file's text pieces: the quoting rule, the cut of long text,
-// numbers and words. Pure; runs on the host under the sanitizers.
+// The settings file's text pieces: the quoting rule, numbers and words.
+// Pure; runs on the host under the sanitizers.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -81,18 +81,6 @@ TEST(Quoting, EveryByteStringComesBackUnchanged) {
       ASSERT_TRUE(closed);
     }
   }
-}
-
-TEST(FitLength, CutsOnlyBetweenCharacters) {
-  const LeadTable sjis = ShiftJisLeads();
-  EXPECT_EQ(FitLength("abc", 5, sjis), 3u);
-  EXPECT_EQ(FitLength("abcdef", 4, sjis), 4u);
-  // "a" + 表 + 示: a cut at 2 or 4 would split a character.
-  EXPECT_EQ(FitLength("a\x95\x5C\x8E\xA6", 2, sjis), 1u);
-  EXPECT_EQ(FitLength("a\x95\x5C\x8E\xA6", 3, sjis), 3u);
-  EXPECT_EQ(FitLength("a\x95\x5C\x8E\xA6", 4, sjis), 3u);
-  const std::string full = std::string(127, 'x') + "\x90\xDD";  // the last character straddles 128
-  EXPECT_EQ(FitLength(View(full), 128, sjis), 127u);
 }
 
 TEST(Numbers, ReadClampAndRefuse) {

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "shared/SharedBlock.h"
 
 namespace {
@@ -50,21 +48,6 @@ TEST(OpenSharedMemory, LaterOpensShareTheBlockUntilItsLastHolderCloses) {
   existed = 7;
   EXPECT_EQ(OpenSharedMemory("NoSuchNamespace\\PlenaraTest", &first, kBlockSize, &existed), nullptr);
   EXPECT_EQ(existed, 7);
-}
-
-TEST(OpenSharedMemory, ExportedUnderPlainNames) {
-  // The settings module finds them on the running executable by these names;
-  // a test executable has no exports, so look at Plenara.exe on disk.
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string exe(path);
-  exe = exe.substr(0, exe.find_last_of('\\') + 1) + "Plenara.exe";
-  HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
-  ASSERT_NE(module, nullptr) << exe;
-  EXPECT_NE(GetProcAddress(module, "OpenSharedMemory"), nullptr);
-  EXPECT_NE(GetProcAddress(module, "CloseSharedMemory"), nullptr);
-  EXPECT_EQ(GetProcAddress(module, "OpenSharedMemory@16"), nullptr);
-  FreeLibrary(module);
 }
 
 }  // namespace
