@@ -6,22 +6,6 @@
 #include "SampleSettings.h"
 #include "settings/BlockSettings.h"
 
-TestBlock::TestBlock(const std::string& iniPath) : block_(new SharedBlock()) {
-  std::memset(block_.get(), 0, sizeof(SharedBlock));
-  std::strncpy(block_->iniPath, iniPath.c_str(), sizeof block_->iniPath - 1);
-}
-
-void TestBlock::Reset() {
-  TargetEntry* targets = TargetsOf(block_.get());
-  for (int32_t i = 0; targets && i < block_->NumOfTargets; ++i) {
-    if (targets[i].children) HeapFree(GetProcessHeap(), 0, ChildrenOf(&targets[i]));
-  }
-  if (targets) HeapFree(GetProcessHeap(), 0, targets);
-  block_->targets = 0;
-  block_->NumOfTargets = 0;
-  block_->monitoringEnabled = 0;
-}
-
 SettingsModel ModelOfBlock(const SharedBlock& block) {
   SettingsModel model;
   SnapshotOfBlock(block, model);

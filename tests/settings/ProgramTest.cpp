@@ -44,31 +44,40 @@ SettingsModel ProgramModel(HWND main, SharedBlock* block) {
 
 TEST(Program, FirstStartThenMonitoringAsAtTheLastExit) {
   PlenaraInstance first(Companion::kNone);
+  const std::string ini = first.Dir().File("Plenara.ini");
   ASSERT_TRUE(StartWithModule(first));
+  EXPECT_EQ(GetFileAttributesA(ini.c_str()), INVALID_FILE_ATTRIBUTES);  // reading writes nothing
   {
     BlockView block;
     EXPECT_EQ(block->monitoringEnabled, 1);
     EXPECT_EQ(block->openSettingsAtStart, 1);
     EXPECT_EQ(block->activeSettings.monitorInterval, 500);
+    EXPECT_EQ(block->activeSettings.reapplyOnWorkAreaChange, 1);
     EXPECT_EQ(LoadCompanionState(*block.Get()).loadStatus, kLoadNoFile);
-    SendMessageA(first.MainWindow(), WM_COMMAND, kCmdStop, 0);
-    EXPECT_EQ(block->monitoringEnabled, 0);
   }
   ASSERT_EQ(first.Close(), 0u);
-  const std::string ini = first.Dir().File("Plenara.ini");
   LoadedFile loaded;
-  const SettingsModel saved = LoadFile(ini, loaded);
+  SettingsModel saved = LoadFile(ini, loaded);
   EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
-  EXPECT_EQ(saved.general.monitoringEnabled, 0);
+  EXPECT_EQ(saved.general.monitoringEnabled, 1);
   EXPECT_EQ(saved.general.openSettingsAtStart, 0);  // the first start's request is not a preference
 
   PlenaraInstance second(Companion::kNone);
-  ASSERT_TRUE(CopyFileTo(ini, second.Dir().File("Plenara.ini")));
+  const std::string secondIni = second.Dir().File("Plenara.ini");
+  ASSERT_TRUE(CopyFileTo(ini, secondIni));
   ASSERT_TRUE(StartWithModule(second));
-  BlockView block;
-  EXPECT_EQ(block->openSettingsAtStart, 0);
-  EXPECT_EQ(block->monitoringEnabled, 0);
-  EXPECT_EQ(LoadCompanionState(*block.Get()).loadStatus, kLoadClean);
+  {
+    BlockView block;
+    EXPECT_EQ(block->openSettingsAtStart, 0);
+    EXPECT_EQ(block->monitoringEnabled, 1);
+    EXPECT_EQ(LoadCompanionState(*block.Get()).loadStatus, kLoadClean);
+    SendMessageA(second.MainWindow(), WM_COMMAND, kCmdStop, 0);
+    EXPECT_EQ(block->monitoringEnabled, 0);
+  }
+  ASSERT_EQ(second.Close(), 0u);
+  LoadedFile again;
+  saved = LoadFile(secondIni, again);
+  EXPECT_EQ(saved.general.monitoringEnabled, 0);
 }
 
 TEST(Program, RulesAndSettingsComeBackByteForByte) {

@@ -25,6 +25,32 @@ const char kSettingsText[] =
     "[Settings]\r\nVersion=1\r\nMonitoring=on\r\nInterval=500\r\nReapplyOnWorkAreaChange=yes\r\n"
     "OpenSettingsAtStart=no\r\n";
 
+// A zero-filled block whose iniPath names path; frees its rule list on scope exit.
+class TestBlock {
+ public:
+  explicit TestBlock(const std::string& iniPath) : block_(new SharedBlock()) {
+    std::memset(block_.get(), 0, sizeof(SharedBlock));
+    std::strncpy(block_->iniPath, iniPath.c_str(), sizeof block_->iniPath - 1);
+  }
+  ~TestBlock() { Reset(); }
+  SharedBlock& operator*() { return *block_; }
+  SharedBlock* operator->() { return block_.get(); }
+  // Frees the rule list and switches monitoring off: the state of a fresh start.
+  void Reset() {
+    TargetEntry* targets = TargetsOf(block_.get());
+    for (int32_t i = 0; targets && i < block_->NumOfTargets; ++i) {
+      if (targets[i].children) HeapFree(GetProcessHeap(), 0, ChildrenOf(&targets[i]));
+    }
+    if (targets) HeapFree(GetProcessHeap(), 0, targets);
+    block_->targets = 0;
+    block_->NumOfTargets = 0;
+    block_->monitoringEnabled = 0;
+  }
+
+ private:
+  std::unique_ptr<SharedBlock> block_;
+};
+
 bool Save(const std::string& path, const std::string& text) {
   return SaveSettingsText(path.c_str(), TextView(text.data(), text.size()));
 }
@@ -96,36 +122,6 @@ TEST(SettingsFile, ReadIntoTheBlockLeavesTheFileAndASaveWritesItAgain) {
   EXPECT_EQ(ReadWholeFile(path), text);
   EXPECT_EQ(ReadWholeFile(path + ".bak"), text);
   EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{kIni, kBak}));
-}
-
-TEST(SettingsFile, FirstStartOpensTheSettingsOnceThenMonitoringIsAsAtTheLastExit) {
-  ScratchDir dir("settings-first");
-  TestBlock block(dir.File(kIni));
-  ReadSettingIntoBlock(*block);
-  EXPECT_EQ(block->monitoringEnabled, 1);
-  EXPECT_EQ(block->activeSettings.monitorInterval, 500);
-  EXPECT_EQ(block->activeSettings.reapplyOnWorkAreaChange, 1);
-  EXPECT_EQ(block->openSettingsAtStart, 1);
-  EXPECT_EQ(OpenAtStartPreference(block->activeSettings), 0);
-  EXPECT_EQ(block->targets, 0u);
-  EXPECT_EQ(LoadCompanionState(*block).loadStatus, kLoadNoFile);
-  EXPECT_TRUE(FilesIn(dir.Path()).empty());  // reading writes nothing
-
-  for (uint8_t state : {0, 1}) {
-    block->monitoringEnabled = state;  // switched from the tray menu
-    ASSERT_TRUE(WriteSettingFromBlock(*block));
-    block.Reset();
-    ReadSettingIntoBlock(*block);
-    EXPECT_EQ(block->monitoringEnabled, state);
-    EXPECT_EQ(block->openSettingsAtStart, 0);
-    EXPECT_EQ(LoadCompanionState(*block).loadStatus, kLoadClean);
-  }
-  // The preference to open the settings at start is the user's own.
-  OpenAtStartPreference(block->activeSettings) = 1;
-  ASSERT_TRUE(WriteSettingFromBlock(*block));
-  block.Reset();
-  ReadSettingIntoBlock(*block);
-  EXPECT_EQ(block->openSettingsAtStart, 1);
 }
 
 TEST(SettingsFile, NothingIsWrittenForABlockThatWasNeverRead) {
