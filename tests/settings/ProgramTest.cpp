@@ -1,9 +1,7 @@
 // The real module loaded by the real program: Plenara.exe with
 // PlenaraDLL.dll beside it in a scratch folder, looked at through the shared
-// block and its rule-list messages, and ended with WM_CLOSE.
+// block, and ended with WM_CLOSE.
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 #include "BlockHelpers.h"
 #include "PlenaraInstance.h"
@@ -21,25 +19,6 @@ bool StartWithModule(PlenaraInstance& plenara) {
   DWORD_PTR result = 0;
   return block.Existed() && WaitFor([&] { return LoadCompanionState(*block.Get()).signature == kCompanionSignature; }) &&
          SendMessageTimeoutA(plenara.MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
-}
-
-// The settings and the rule list as the program holds them, the list read
-// through its own messages.
-SettingsModel ProgramModel(HWND main, SharedBlock* block) {
-  SettingsModel model;
-  model.general = {block->activeSettings.monitorInterval, block->activeSettings.reapplyOnWorkAreaChange,
-                   OpenAtStartPreference(block->activeSettings), block->monitoringEnabled};
-  for (int32_t t = 0; t < block->NumOfTargets; ++t) {
-    SendMessageA(main, kMsgGetRecord, t, -1);
-    TargetRules rules;
-    rules.record = block->transferRecord;
-    for (LRESULT c = 0, n = SendMessageA(main, kMsgGetChildCount, t, 0); c < n; ++c) {
-      SendMessageA(main, kMsgGetRecord, c, t);
-      AddChild(rules, block->transferRecord);
-    }
-    model.targets.Append(std::move(rules));
-  }
-  return model;
 }
 
 TEST(Program, FirstStartThenMonitoringAsAtTheLastExit) {
@@ -78,25 +57,6 @@ TEST(Program, FirstStartThenMonitoringAsAtTheLastExit) {
   LoadedFile again;
   saved = LoadFile(secondIni, again);
   EXPECT_EQ(saved.general.monitoringEnabled, 0);
-}
-
-TEST(Program, RulesAndSettingsComeBackByteForByte) {
-  // Monitoring is off in the sample, and none of its rules can match a
-  // window, so the program leaves the desktop alone.
-  PlenaraInstance plenara(Companion::kNone);
-  const std::string ini = plenara.Dir().File("Plenara.ini");
-  const std::string text = FormatSystem(SampleModel());
-  ASSERT_TRUE(WriteWholeFile(ini, text));
-  ASSERT_TRUE(StartWithModule(plenara));
-  {
-    BlockView block;
-    EXPECT_EQ(ModelDifference(SampleModel(), ProgramModel(plenara.MainWindow(), block.Get())), "");
-    EXPECT_EQ(std::memcmp(&block->activeSettings, &block->pendingSettings, sizeof(SettingsRecord)), 0);
-    EXPECT_EQ(block->openSettingsAtStart, 1);  // the sample's preference
-  }
-  ASSERT_EQ(plenara.Close(), 0u);
-  EXPECT_EQ(ReadWholeFile(ini), text);
-  EXPECT_EQ(ReadWholeFile(ini + ".bak"), text);
 }
 
 }  // namespace
