@@ -55,7 +55,7 @@ bool MappingExists() {
   return mapping != nullptr;
 }
 
-TEST(Module, LoadedAndFreedAHundredTimesLeavesNothingBehind) {
+TEST(Module, ReadAndWrittenAHundredTimesKeepsTheFileAndLeavesNothingBehind) {
   // This process in the program's place: it holds the block, with the side
   // paths pointing at a scratch folder and at the module beside the tests.
   ScratchDir dir("settings-module");
@@ -70,6 +70,11 @@ TEST(Module, LoadedAndFreedAHundredTimesLeavesNothingBehind) {
   std::strcpy(Block()->companionPath, (ExeDir() + kDll).c_str());
   const std::string text = FormatSystem(SampleModel());
   EXPECT_TRUE(WriteWholeFile(ini, text));
+  // Japanese stays readable in the file; only what code page 932 cannot
+  // carry is escaped.
+  EXPECT_NE(text.find("Name=\"\x83\x81\x83\x82\x92\xA0\x82\xF0"), std::string::npos);
+  EXPECT_NE(text.find("Title=ends \" - \x95\x5C\x8E\xA6 \""), std::string::npos);
+  EXPECT_NE(text.find("Title=ends \"lone lead %81\""), std::string::npos);
   auto cycle = [] {
     FreeTargets();  // the program's state at a new start: no list, monitoring off
     Block()->monitoringEnabled = 0;
@@ -93,7 +98,18 @@ TEST(Module, LoadedAndFreedAHundredTimesLeavesNothingBehind) {
   if (lock) CloseHandle(lock);
   // The module leaves the block open, this process its only holder.
   EXPECT_TRUE(MappingExists());
-  EXPECT_EQ(ModelDifference(SampleModel(), ModelOfBlock(*Block())), "");
+  // Every round leaves the settings and the file as they were; the list is
+  // in exactly sized process-heap blocks, as the program frees them.
+  SharedBlock& block = *Block();
+  EXPECT_EQ(ModelDifference(SampleModel(), ModelOfBlock(block)), "");
+  EXPECT_EQ(std::memcmp(&block.activeSettings, &block.pendingSettings, sizeof(SettingsRecord)), 0);
+  EXPECT_EQ(block.openSettingsAtStart, 1);
+  EXPECT_EQ(block.NumOfTargets, 3);
+  if (block.NumOfTargets == 3) {
+    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, TargetsOf(&block)), 3 * sizeof(TargetEntry));
+    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, ChildrenOf(&TargetsOf(&block)[0])), 2 * sizeof(TargetRecord));
+    EXPECT_EQ(TargetsOf(&block)[1].children, 0u);
+  }
   EXPECT_EQ(ReadWholeFile(ini), text);
   EXPECT_EQ(ReadWholeFile(ini + ".bak"), text);
   EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"Plenara.ini", "Plenara.ini.bak"}));
