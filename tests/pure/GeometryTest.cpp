@@ -63,8 +63,7 @@ TEST(ComputePosition, AnchorsOffsetsOriginsAndWrap) {
       {-1280, 1280, 0, 300, Pos(kAnchorFar, kOffsetPixels, 10), 970},
       {-1280, 1280, 0, 300, Pos(kAnchorNear, kOffsetPercent, 50), 640},
       // Sums wrap without overflow.
-      {kMax, 1, 0, 0, Pos(kAnchorFar, kOffsetFlush), kMin},
-      {kMin, 0, 0, 1, Pos(kAnchorFar, kOffsetFlush), kMax},
+      {kMax, 1, 0, 0, Pos(kAnchorFar, kOffsetFlush), kMin}, {kMin, 0, 0, 1, Pos(kAnchorFar, kOffsetFlush), kMax},
       {0, kMin, 0, 1, Pos(kAnchorFar, kOffsetPixels, 0), kMax},
       {0, 0, 0, 0, Pos(kAnchorFar, kOffsetPixels, kMin), kMin},
       {0, kMax, 0, kMax, Pos(kAnchorFar, kOffsetPercent, kMax), 0},
@@ -78,7 +77,9 @@ TEST(ComputePosition, AnchorsOffsetsOriginsAndWrap) {
     EXPECT_EQ(ComputePosition(100, 700, 55, 300, Pos(kAnchorKeep, k, 9)), 55);
     EXPECT_EQ(ComputePosition(100, 700, 55, 300, Pos(3, k, 9)), 0);
     EXPECT_EQ(ComputePosition(100, 700, 55, 300, Pos(0xFF, k, 9)), 0);
-    if (kind >= 3) EXPECT_EQ(ComputePosition(100, 700, 55, 300, Pos(kAnchorFar, k, 9)), 0);
+    if (kind >= 3) {
+      EXPECT_EQ(ComputePosition(100, 700, 55, 300, Pos(kAnchorFar, k, 9)), 0);
+    }
   }
 }
 
