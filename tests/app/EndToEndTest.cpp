@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
@@ -38,23 +37,6 @@ void Prepare(PlenaraInstance& plenara, const std::vector<RuleSet>& rules, int in
   plenara.Configure("rules", "rules.bin");
   plenara.Configure("monitoring", "1");
   plenara.Configure("interval", std::to_string(interval));
-}
-
-int ThreadCount(DWORD pid) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  int n = 0;
-  for (BOOL ok = Thread32First(snapshot, &entry); ok; ok = Thread32Next(snapshot, &entry)) {
-    if (entry.th32OwnerProcessID == pid) ++n;
-  }
-  CloseHandle(snapshot);
-  return n;
-}
-
-bool BoxIs(HWND window, const Box& want) {
-  const Box b = BoxOf(window);
-  return b.x == want.x && b.y == want.y && b.width == want.width && b.height == want.height;
 }
 
 class EndToEnd : public ::testing::Test {

@@ -22,19 +22,14 @@ constexpr UINT kMsgHang = WM_APP + 7;
 class ThreadWindow {
  public:
   ThreadWindow() {
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    resume_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    unsigned id = 0;
-    thread_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, Run, this, 0, &id));
-    threadId_ = id;
-    WaitForSingleObject(ready_, 10000);
+    thread_ = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, Run, this, 0, &threadId_));
+    WaitFor([&] { return window_ != nullptr; });
   }
   ~ThreadWindow() {
     SetEvent(resume_);
     PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
     WaitForSingleObject(thread_, 10000);
     CloseHandle(thread_);
-    CloseHandle(ready_);
     CloseHandle(resume_);
   }
   ThreadWindow(const ThreadWindow&) = delete;
@@ -60,23 +55,22 @@ class ThreadWindow {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kOwnClass;
     RegisterClassA(&wc);
-    self->window_ = CreateWindowA(kOwnClass, kOwnTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 100, 200, 150, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
-    SetEvent(self->ready_);
+    HWND window = CreateWindowA(kOwnClass, kOwnTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 100, 200, 150, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+    self->window_ = window;
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
       if (msg.message == kMsgHang) WaitForSingleObject(self->resume_, 60000);
       DispatchMessageA(&msg);
     }
-    DestroyWindow(self->window_);
+    DestroyWindow(window);
     return 0;
   }
 
   HANDLE thread_ = nullptr;
-  HANDLE ready_ = nullptr;
-  HANDLE resume_ = nullptr;
-  DWORD threadId_ = 0;
-  HWND window_ = nullptr;
+  HANDLE resume_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  unsigned threadId_ = 0;
+  volatile HWND window_ = nullptr;
 };
 
 // Polls without handling this thread's messages, so a window of this thread
@@ -109,7 +103,7 @@ TEST(Hang, AHungWindowIsSkippedUntilItAnswersAndStopsStayPrompt) {
   StartMonitorThread();
   EXPECT_TRUE(WaitFor([&] { return BoxOf(fine).x == 20; }, 15000));
   // Pass after pass goes on while the stuck window hangs.
-  SetWindowPos(fine, nullptr, 400, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  MoveXTo(fine, 400);
   EXPECT_TRUE(WaitFor([&] { return BoxOf(fine).x == 20; }, 15000));
   const DWORD start = GetTickCount();
   StopMonitorThread();
