@@ -162,6 +162,20 @@ const char* OwnerClass() {
 }
 }  // namespace
 
+void ExpectFixedFields(const std::vector<ShellCall>& calls, HWND hidden) {
+  for (const ShellCall& call : calls) {
+    SCOPED_TRACE(testing::Message() << "message " << call.message);
+    EXPECT_EQ(call.cbSize, 88u);
+    EXPECT_EQ(call.window, hidden);
+    EXPECT_EQ(call.id, 0u);
+    EXPECT_EQ(call.flags, 7u);
+    EXPECT_EQ(call.callbackMessage, 1024u);
+    if (call.icon) {
+      EXPECT_FALSE(IconAlive(call.icon));
+    }
+  }
+}
+
 void TrayTest::SetUp() {
   // The notification area comes up a little after the desktop.
   ASSERT_TRUE(WaitFor([] { return FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 60000))

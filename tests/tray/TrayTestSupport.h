@@ -68,6 +68,10 @@ bool RemoveFromShell(HWND window);
 
 class TrayIconDriver;
 
+// Every call carries the same fixed fields, the delete included, and every
+// icon handed over was a copy made for that call and is gone after it.
+void ExpectFixedFields(const std::vector<ShellCall>& calls, HWND hidden);
+
 // A driver under an owner window of the tests' own, with the recorder in
 // front of the shell. Whatever a test leaves behind is deleted, and no icon
 // may stay in the notification area.
