@@ -51,10 +51,10 @@ TEST_F(EndToEnd, RulesFromTheSettingsModuleSizeAndPlaceAWindow) {
   HWND window = F().Top("E2EPlaced", "placed", Box{10, 10, 120, 90});
   ASSERT_NE(window, nullptr);
   // Work area 1024x748: flush against the far edge.
-  EXPECT_TRUE(WaitFor([&] { return BoxIs(window, Box{1024 - 300, 40, 300, 200}); }, 15000));
+  EXPECT_TRUE(WaitFor([&] { return BoxOf(window) == Box{1024 - 300, 40, 300, 200}; }, 15000));
   // Once-only: moved away, it stays where it was put.
   MoveWindow(window, 5, 5, 300, 200, TRUE);
-  EXPECT_FALSE(WaitFor([&] { return !BoxIs(window, Box{5, 5, 300, 200}); }, 1500));
+  EXPECT_FALSE(WaitFor([&] { return !(BoxOf(window) == Box{5, 5, 300, 200}); }, 1500));
   EXPECT_EQ(plenara.Close(), 0u);
 }
 

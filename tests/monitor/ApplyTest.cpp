@@ -1,8 +1,10 @@
-// The apply pass on top-level windows of another process, against a work
-// area of the test's own with a non-zero origin.
+// The apply pass on windows of another process: top-level windows against a
+// work area of the test's own with a non-zero origin, and MDI children
+// placed in their client's coordinates and handled through the client.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 
 #include "MonitorTestSupport.h"
 #include "monitor/Foreground.h"
@@ -33,14 +35,6 @@ TargetRecord MoveTo(TargetRecord r, uint8_t xAnchor, uint8_t xKind, int32_t x, u
 TargetRecord Once(TargetRecord r) {
   r.applyOnce = 1;
   return r;
-}
-
-void ExpectBox(HWND window, int32_t x, int32_t y, int32_t width, int32_t height) {
-  const Box box = BoxOf(window);
-  EXPECT_EQ(box.x, x);
-  EXPECT_EQ(box.y, y);
-  EXPECT_EQ(box.width, width);
-  EXPECT_EQ(box.height, height);
 }
 
 UINT LockTimeout() {
@@ -88,9 +82,9 @@ TEST_F(Apply, SizesAndPlacesAgainstTheWorkAreaEachRuleFromTheLastBox) {
   block.AddTarget(Resize(RuleFor(kC), kSizeAbsolute, 250, kSizeKeep, 0));
   block.AddTarget(MoveTo(RuleFor(kC), kAnchorFar, kOffsetFlush, 0, kAnchorKeep, 0, 0));
   block.Scan();
-  ExpectBox(a, 390, 60, 400, 500);
-  ExpectBox(b, 100, 450, 300, 200);
-  ExpectBox(c, 650, 120, 250, 200);
+  EXPECT_EQ(BoxOf(a), (Box{390, 60, 400, 500}));
+  EXPECT_EQ(BoxOf(b), (Box{100, 450, 300, 200}));
+  EXPECT_EQ(BoxOf(c), (Box{650, 120, 250, 200}));
   for (HWND w : {a, b, c}) EXPECT_EQ(block.Find(w)->handled, 1);
 }
 
@@ -113,13 +107,13 @@ TEST_F(Apply, MaximizesAndMinimizesButLeavesAMaximizedWindowInPlace) {
   EXPECT_EQ(block.Find(big)->handled, 1);
   EXPECT_EQ(block.Find(small)->handled, 1);
   // A maximized window is neither moved nor marked.
-  EXPECT_TRUE(BoxIs(zoomed, zoomedBox));
+  EXPECT_EQ(BoxOf(zoomed), zoomedBox);
   EXPECT_TRUE(IsZoomed(zoomed));
   EXPECT_EQ(block.Find(zoomed)->handled, 0);
   // Moved first, then maximized: restored, it stands at the new position.
   ShowWindow(big, SW_RESTORE);
   ASSERT_TRUE(WaitFor([&] { return !IsZoomed(big); }, 5000));
-  ExpectBox(big, 100, 50, 300, 200);
+  EXPECT_EQ(BoxOf(big), (Box{100, 50, 300, 200}));
 }
 
 TEST_F(Apply, ActivateBringsAMaximizedTopmostWindowForwardNotTopmostAndCloseCloses) {
@@ -231,6 +225,110 @@ TEST_F(Apply, AWorkAreaChangeReappliesOnlyExtentDependentOnceOnlyRules) {
   ASSERT_TRUE(area.Set(RECT{0, 0, 900, 700}));
   block.Scan();
   EXPECT_EQ(BoxOf(half).width, 250);
+}
+
+constexpr char kFrameClass[] = "PlenaraApplyFrame";
+constexpr char kChildClass[] = "PlenaraApplyKid";
+
+TargetRecord ChildRule(const char* title) {
+  TargetRecord r = RuleFor(kChildClass);
+  r.titleMatch = kMatchEquals;
+  std::snprintf(r.titlePattern, sizeof r.titlePattern, "%s", title);
+  return r;
+}
+
+TargetRecord Placed(TargetRecord r, int32_t width, int32_t height, uint8_t xAnchor, uint8_t yAnchor) {
+  return MoveTo(Resize(r, kSizeAbsolute, width, kSizeAbsolute, height), xAnchor, kOffsetFlush, 0, yAnchor,
+                kOffsetFlush, 0);
+}
+
+class ApplyMdi : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fixture.Ready());
+    frame = fixture.MdiFrame(kFrameClass, "frame", Box{50, 50, 700, 550});
+    ASSERT_NE(frame, nullptr);
+  }
+  void TearDown() override { fixture.DestroyAll(); }
+
+  HWND Child(const char* title) { return fixture.MdiChild(frame, kChildClass, title, Box{40, 40, 150, 120}); }
+
+  TestBlock block;
+  Fixture& fixture = SharedFixture();
+  HWND frame = nullptr;
+};
+
+TEST_F(ApplyMdi, ChildrenArePlacedInTheClientsCoordinates) {
+  HWND left = Child("left");
+  HWND right = Child("right");
+  ASSERT_TRUE(left && right);
+  HWND client = GetParent(left);
+  RECT area = {};
+  GetClientRect(client, &area);
+
+  const int target = block.AddTarget(RuleFor(kFrameClass));
+  block.AddChildRule(target, Placed(ChildRule("left"), 200, 100, kAnchorNear, kAnchorFar));
+  block.AddChildRule(target, Placed(ChildRule("right"), 180, 90, kAnchorFar, kAnchorNear));
+  block.Scan();
+
+  EXPECT_EQ(ClientBoxOf(client, left), (Box{0, area.bottom - 100, 200, 100}));
+  EXPECT_EQ(ClientBoxOf(client, right), (Box{area.right - 180, 0, 180, 90}));
+  EXPECT_EQ(block.FindChild(frame, left)->handled, 1);
+  EXPECT_EQ(block.FindChild(frame, right)->handled, 1);
+  // The frame's own target had nothing to do; it is marked, not moved.
+  EXPECT_EQ(block.Find(frame)->handled, 1);
+  EXPECT_EQ(BoxOf(frame), (Box{50, 50, 700, 550}));
+}
+
+TEST_F(ApplyMdi, MaximizeActivateAndCloseGoThroughTheClient) {
+  HWND first = Child("first");
+  HWND doomed = Child("doomed");
+  HWND last = Child("last");
+  HWND client = GetParent(first);
+  ASSERT_EQ(reinterpret_cast<HWND>(SendMessageA(client, WM_MDIGETACTIVE, 0, 0)), last);
+  const int target = block.AddTarget(RuleFor(kFrameClass));
+  TargetRecord activate = ChildRule("first");
+  activate.activate = 1;
+  TargetRecord close = ChildRule("doomed");
+  close.close = 1;
+  block.AddChildRule(target, activate);
+  block.AddChildRule(target, close);
+  block.Scan();
+  EXPECT_EQ(reinterpret_cast<HWND>(SendMessageA(client, WM_MDIGETACTIVE, 0, 0)), first);
+  EXPECT_FALSE(IsWindow(doomed));
+  EXPECT_EQ(block.FindChild(frame, first)->handled, 1);
+  block.Scan();
+  EXPECT_EQ(block.FindChild(frame, doomed), nullptr);
+
+  TargetRecord maximize = ChildRule("first");
+  maximize.sizeAction = kSizeMaximize;
+  block.AddChildRule(target, maximize);
+  block.Scan();
+  EXPECT_TRUE(WaitFor([&] { return IsZoomed(first) != 0; }, 5000));
+}
+
+TEST_F(ApplyMdi, ATargetThatMayNotActStillRunsItsChildRulesOverNewChildren) {
+  TargetRecord once = RuleFor(kFrameClass);
+  once.applyOnce = 1;
+  const int target = block.AddTarget(once);
+  TargetRecord placeOnce = Placed(ChildRule("late"), 120, 80, kAnchorNear, kAnchorNear);
+  placeOnce.applyOnce = 1;
+  block.AddChildRule(target, placeOnce);
+  TargetRecord disabled = RuleFor(kFrameClass);
+  disabled.enabled = 0;
+  const int second = block.AddTarget(disabled);
+  block.AddChildRule(second, Placed(ChildRule("later"), 140, 90, kAnchorFar, kAnchorNear));
+
+  block.Scan();
+  ASSERT_EQ(block.Find(frame)->handled, 1);
+  HWND late = Child("late");
+  HWND later = Child("later");
+  HWND client = GetParent(late);
+  RECT area = {};
+  GetClientRect(client, &area);
+  block.Scan();
+  EXPECT_EQ(ClientBoxOf(client, late), (Box{0, 0, 120, 80}));
+  EXPECT_EQ(ClientBoxOf(client, later), (Box{area.right - 140, 0, 140, 90}));
 }
 
 }  // namespace

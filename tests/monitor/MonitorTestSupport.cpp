@@ -91,15 +91,18 @@ int ThreadCount(DWORD pid) {
   return count;
 }
 
+bool operator==(const Box& a, const Box& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+std::ostream& operator<<(std::ostream& out, const Box& box) {
+  return out << "(" << box.x << ", " << box.y << ", " << box.width << ", " << box.height << ")";
+}
+
 Box BoxOf(HWND window) {
   RECT r = {};
   GetWindowRect(window, &r);
   return Box{r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-bool BoxIs(HWND window, const Box& want) {
-  const Box b = BoxOf(window);
-  return b.x == want.x && b.y == want.y && b.width == want.width && b.height == want.height;
 }
 
 Box ClientBoxOf(HWND parent, HWND child) {

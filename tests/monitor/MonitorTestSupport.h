@@ -4,6 +4,7 @@
 // fixture-windows.exe, whose windows behave as another program's.
 #include <windows.h>
 
+#include <ostream>
 #include <vector>
 
 #include "TestSupport.h"
@@ -50,8 +51,9 @@ int32_t TrackedCountNow(SharedBlock* block);
 // Threads of a process, from a snapshot.
 int ThreadCount(DWORD pid);
 
+bool operator==(const Box& a, const Box& b);
+std::ostream& operator<<(std::ostream& out, const Box& box);
 Box BoxOf(HWND window);
-bool BoxIs(HWND window, const Box& want);
 // A child's box in its parent's client coordinates.
 Box ClientBoxOf(HWND parent, HWND child);
 void MoveXTo(HWND window, int32_t x);
