@@ -21,7 +21,7 @@ void ExpectLast(const ShellRecorder& shell, DWORD message, uint32_t picture, con
   EXPECT_TRUE(shell.Last().result);
 }
 
-TEST_F(TrayTest, AnOwnedHiddenWindowAndAnIconAddedAndRemovedOnce) {
+TEST_F(TrayTest, AnOwnedHiddenWindowAnIconAddedAndRemovedOnceAndTheTipCutTo63Bytes) {
   char name[64] = {};
   GetClassNameA(hidden, name, sizeof name);
   EXPECT_STREQ(name, "WindowClassTrayIconDriver");
@@ -39,51 +39,39 @@ TEST_F(TrayTest, AnOwnedHiddenWindowAndAnIconAddedAndRemovedOnce) {
     second.SetAnimating(1);
   }
   HIMAGELIST frames = MakeFrames(5);
-  const std::vector<uint32_t> pictures = FramePictures(frames);
+  const uint32_t picture = FramePictures(frames)[0];
   driver->SetOwnsImages(1);
   driver->SetImageList(frames);
-  driver->SetTip(kJapaneseTip);
+  // The tip is cut to its first 63 bytes; while hidden it is only stored.
+  const std::string longer = std::string(63, 'b') + "XYZ";
+  driver->SetTip(longer.c_str());
+  EXPECT_EQ(std::string(driver->GetTip()), longer.substr(0, 63));
   EXPECT_EQ(shell.Count(), 0u);
 
   driver->Show();
   driver->Show();
   ASSERT_EQ(shell.Count(), 1u);
-  ExpectLast(shell, NIM_ADD, pictures[0], kJapaneseTip);
+  ExpectLast(shell, NIM_ADD, picture, longer.substr(0, 63));
   EXPECT_TRUE(driver->IsVisible());
   EXPECT_TRUE(InShell(hidden));
-  driver->Hide();
-  driver->Hide();
+  // A shown icon gets a new tip at once, with its picture.
+  driver->SetTip(std::string(300, 'e').c_str());
   ASSERT_EQ(shell.Count(), 2u);
+  ExpectLast(shell, NIM_MODIFY, picture, std::string(63, 'e'));
+  driver->SetTip(nullptr);
+  EXPECT_STREQ(driver->GetTip(), "");
+  ExpectLast(shell, NIM_MODIFY, picture, "");
+  driver->SetTip(kJapaneseTip);
+  driver->Hide();
+  driver->Hide();
+  ASSERT_EQ(shell.Count(), 5u);
   ExpectLast(shell, NIM_DELETE, 0, "");
   EXPECT_FALSE(driver->IsVisible());
   EXPECT_FALSE(InShell(hidden));
   driver->Show();
-  ASSERT_EQ(shell.Count(), 3u);
-  ExpectLast(shell, NIM_ADD, pictures[0], kJapaneseTip);
+  ASSERT_EQ(shell.Count(), 6u);
+  ExpectLast(shell, NIM_ADD, picture, kJapaneseTip);
   EXPECT_TRUE(InShell(hidden));
-  ExpectFixedFields(shell.Calls(), hidden);
-}
-
-TEST_F(TrayTest, TipIsCutToItsFirst63BytesAndAShownIconGetsItAtOnce) {
-  const std::string longer = std::string(63, 'b') + "XYZ";
-  driver->SetTip(longer.c_str());
-  EXPECT_EQ(std::string(driver->GetTip()), longer.substr(0, 63));
-  EXPECT_EQ(shell.Count(), 0u);  // hidden: stored only
-  HIMAGELIST frames = MakeFrames(1);
-  const uint32_t picture = FramePictures(frames)[0];
-  driver->SetOwnsImages(1);
-  driver->SetImageList(frames);
-  driver->Show();
-  ExpectLast(shell, NIM_ADD, picture, longer.substr(0, 63));
-  const std::string many(300, 'e');
-  driver->SetTip(many.c_str());
-  ASSERT_EQ(shell.Count(), 2u);
-  ExpectLast(shell, NIM_MODIFY, picture, many.substr(0, 63));
-  driver->SetTip(kJapaneseTip);
-  EXPECT_EQ(shell.Last().tip, kJapaneseTip);
-  driver->SetTip(nullptr);
-  EXPECT_STREQ(driver->GetTip(), "");
-  EXPECT_EQ(shell.Last().tip, "");
   ExpectFixedFields(shell.Calls(), hidden);
 }
 

@@ -36,7 +36,6 @@ class ShellRecorder {
   const std::vector<ShellCall>& Calls() const { return calls_; }
   size_t Count() const { return calls_.size(); }
   const ShellCall& Last() const { return calls_.back(); }
-  void Clear() { calls_.clear(); }
 
  private:
   static BOOL WINAPI Record(DWORD message, PNOTIFYICONDATAA data);
