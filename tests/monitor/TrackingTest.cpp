@@ -7,7 +7,6 @@
 #include "MonitorTestSupport.h"
 #include "monitor/Monitor.h"
 #include "monitor/Tracking.h"
-#include "monitor/WorkArea.h"
 
 namespace {
 
@@ -169,28 +168,6 @@ TEST_F(Tracking, AFailedGrowthIsTriedAgainAndAFailedShrinkKeepsTheOldBlock) {
   // The list goes on working from the larger block.
   Report({b, a});
   EXPECT_EQ(block->trackedCount, 2);
-}
-
-TEST(WorkArea, AChangeIsSeenByExactlyOneReading) {
-  UpdateWorkArea();
-  UpdateWorkArea();
-  EXPECT_FALSE(WorkAreaChanged());
-  const Box before = WorkArea();
-  {
-    WorkAreaOverride area(RECT{100, 50, 900, 650});
-    UpdateWorkArea();
-    EXPECT_TRUE(WorkAreaChanged());
-    const Box now = WorkArea();
-    EXPECT_EQ(now.x, 100);
-    EXPECT_EQ(now.y, 50);
-    EXPECT_EQ(now.width, 800);
-    EXPECT_EQ(now.height, 600);
-    UpdateWorkArea();
-    EXPECT_FALSE(WorkAreaChanged());
-  }
-  UpdateWorkArea();
-  EXPECT_TRUE(WorkAreaChanged());
-  EXPECT_EQ(WorkArea().width, before.width);
 }
 
 }  // namespace
