@@ -308,12 +308,8 @@ TEST_F(ApplyMdi, MaximizeActivateAndCloseGoThroughTheClient) {
 }
 
 TEST_F(ApplyMdi, ATargetThatMayNotActStillRunsItsChildRulesOverNewChildren) {
-  TargetRecord once = RuleFor(kFrameClass);
-  once.applyOnce = 1;
-  const int target = block.AddTarget(once);
-  TargetRecord placeOnce = Placed(ChildRule("late"), 120, 80, kAnchorNear, kAnchorNear);
-  placeOnce.applyOnce = 1;
-  block.AddChildRule(target, placeOnce);
+  const int target = block.AddTarget(Once(RuleFor(kFrameClass)));
+  block.AddChildRule(target, Once(Placed(ChildRule("late"), 120, 80, kAnchorNear, kAnchorNear)));
   TargetRecord disabled = RuleFor(kFrameClass);
   disabled.enabled = 0;
   const int second = block.AddTarget(disabled);
