@@ -9,108 +9,77 @@
 
 namespace {
 
-size_t At(const std::string& log, const std::string& text) { return log.find(text); }
-
-struct CountState {
-  const char* name;
-  DWORD pid;
-  int count;
-};
-
-BOOL CALLBACK CountProc(HWND w, LPARAM p) {
-  auto* s = reinterpret_cast<CountState*>(p);
-  char name[64] = {};
-  GetClassNameA(w, name, sizeof name);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  if (pid == s->pid && lstrcmpA(name, s->name) == 0) ++s->count;
-  return TRUE;
-}
+constexpr char kProperty[] = "PlenaraTestProperty";
 
 int CountWindows(const char* className, DWORD pid) {
-  CountState state = {className, pid, 0};
-  EnumWindows(CountProc, reinterpret_cast<LPARAM>(&state));
-  return state.count;
+  int count = 0;
+  HWND w = nullptr;
+  while ((w = FindWindowExA(nullptr, w, className, nullptr)) != nullptr) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    count += owner == pid;
+  }
+  return count;
 }
 
-TEST(CompanionCalls, ReadSettingOnTheMainThreadAndMonitoringStartsFromIt) {
+void Command(PlenaraInstance& plenara, WPARAM command) { PostMessageA(plenara.MainWindow(), WM_COMMAND, command, 0); }
+
+TEST(CompanionCalls, ReadSettingOnTheMainThreadMonitoringFromItAndWrittenAtExit) {
   PlenaraInstance plenara;
   plenara.Configure("monitoring", "1");
   ASSERT_TRUE(plenara.Start());
   EXPECT_TRUE(plenara.WaitForLog("ReadSetting thread=main monitoring=0"));
-  EXPECT_TRUE(WaitFor([] {
-    BlockView block;
-    return block->monitoringEnabled == 1;
-  }));
+  EXPECT_TRUE(WaitFor([] { return BlockView()->monitoringEnabled == 1; }));
   // Exit while monitoring: the settings are written while it is still on.
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdExit, 0);
+  Command(plenara, kCmdExit);
   EXPECT_EQ(plenara.Process().WaitExit(), 0u);
-  EXPECT_NE(At(plenara.Log(), "WriteSetting thread=main monitoring=1"), std::string::npos) << plenara.Log();
+  EXPECT_NE(plenara.Log().find("WriteSetting thread=main monitoring=1"), std::string::npos) << plenara.Log();
 }
 
-TEST(CompanionCalls, OpenSettingsAtStartOpensThePropertyWindowOnce) {
+TEST(CompanionCalls, OnePropertyWindowForQuickRequestsAndANewOneLater) {
   PlenaraInstance plenara;
   plenara.Configure("openSettings", "1");
   ASSERT_TRUE(plenara.Start());
-  EXPECT_TRUE(plenara.WaitForLog("OpenPropertyWindow thread=worker"));
-  EXPECT_TRUE(WaitFor([&] { return CountWindows("PlenaraTestProperty", plenara.Process().Pid()) == 1; }));
-  EXPECT_EQ(plenara.Close(), 0u);
+  const DWORD pid = plenara.Process().Pid();
+  // Requests while the window asked for at start may still be on its way.
+  SendMessageA(plenara.MainWindow(), WM_COMMAND, kCmdSettings, 0);
+  SendMessageA(plenara.MainWindow(), WM_COMMAND, MAKEWPARAM(kCmdSettings, 1), 0);
+  ASSERT_TRUE(plenara.WaitForLog("OpenPropertyWindow thread=worker"));
+  ASSERT_TRUE(WaitFor([&] { return CountWindows(kProperty, pid) == 1; }));
+  SendMessageA(plenara.MainWindow(), WM_COMMAND, kCmdSettings, 0);
+  EXPECT_EQ(CountWindows(kProperty, pid), 1);
   EXPECT_EQ(CountOf(plenara.Log(), "OpenPropertyWindow thread"), 1);
+
+  PostMessageA(FindWindowOfProcess(kProperty, pid), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(plenara.WaitForLog("OpenPropertyWindow closed"));
+  // The worker may still be on its way out; keep asking until a window comes.
+  ASSERT_TRUE(WaitFor([&] {
+    Command(plenara, kCmdSettings);
+    return CountOf(plenara.Log(), "OpenPropertyWindow thread") == 2;
+  }));
+  EXPECT_TRUE(WaitFor([&] { return CountWindows(kProperty, pid) == 1; }));
+  EXPECT_EQ(plenara.Close(), 0u);
 }
 
-TEST(CompanionCalls, ExitWithThePropertyWindowOpenWritesThenClosesIt) {
+TEST(CompanionCalls, StartAndStopNotifyThePropertyWindowAndExitWritesBeforeClosingIt) {
   PlenaraInstance plenara;
   ASSERT_TRUE(plenara.Start());
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdSettings, 0);
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdAbout, 0);
+  Command(plenara, kCmdSettings);
+  Command(plenara, kCmdAbout);
   ASSERT_TRUE(WaitFor([&] {
     BlockView block;
     return block->propertyWindow != 0 && block->aboutWindow != 0;
   }));
-  EXPECT_EQ(plenara.Close(), 0u);
-  const std::string log = plenara.Log();
-  const size_t write = At(log, "WriteSetting thread=main monitoring=0 targets=0 property=1 about=1");
-  ASSERT_NE(write, std::string::npos) << log;
-  EXPECT_LT(write, At(log, "OpenPropertyWindow closed")) << log;
-  EXPECT_LT(write, At(log, "OpenAboutBox closed")) << log;
-}
-
-TEST(CompanionCalls, TwoQuickRequestsOpenOneWindowAndALaterOneANewOne) {
-  PlenaraInstance plenara;
-  ASSERT_TRUE(plenara.Start());
-  const DWORD pid = plenara.Process().Pid();
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdSettings, 0);
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdSettings, 0);
-  ASSERT_TRUE(WaitFor([&] { return CountWindows("PlenaraTestProperty", pid) == 1; }));
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, MAKEWPARAM(kCmdSettings, 1), 0);
-  ASSERT_TRUE(plenara.WaitForLog("OpenPropertyWindow thread"));
-  EXPECT_EQ(CountWindows("PlenaraTestProperty", pid), 1);
-  EXPECT_EQ(CountOf(plenara.Log(), "OpenPropertyWindow thread"), 1);
-
-  PostMessageA(FindWindowOfProcess("PlenaraTestProperty", pid), WM_CLOSE, 0, 0);
-  ASSERT_TRUE(plenara.WaitForLog("OpenPropertyWindow closed"));
-  // The worker may still be on its way out; keep asking until a window comes.
-  ASSERT_TRUE(WaitFor([&] {
-    PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdSettings, 0);
-    return CountOf(plenara.Log(), "OpenPropertyWindow thread") == 2;
-  }));
-  EXPECT_TRUE(WaitFor([&] { return CountWindows("PlenaraTestProperty", pid) == 1; }));
-  EXPECT_EQ(plenara.Close(), 0u);
-}
-
-TEST(CompanionCalls, StartAndStopNotifyThePropertyWindowAfterTheFlagChanged) {
-  PlenaraInstance plenara;
-  ASSERT_TRUE(plenara.Start());
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdSettings, 0);
-  ASSERT_TRUE(WaitFor([&] {
-    BlockView block;
-    return block->propertyWindow != 0;
-  }));
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdStart, 0);
+  Command(plenara, kCmdStart);
   EXPECT_TRUE(plenara.WaitForLog("StateChanged monitoring=1"));
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdStop, 0);
+  Command(plenara, kCmdStop);
   EXPECT_TRUE(plenara.WaitForLog("StateChanged monitoring=0"));
   EXPECT_EQ(plenara.Close(), 0u);
+  const std::string log = plenara.Log();
+  const size_t write = log.find("WriteSetting thread=main monitoring=0 targets=0 property=1 about=1");
+  ASSERT_NE(write, std::string::npos) << log;
+  EXPECT_LT(write, log.find("OpenPropertyWindow closed")) << log;
+  EXPECT_LT(write, log.find("OpenAboutBox closed")) << log;
 }
 
 }  // namespace

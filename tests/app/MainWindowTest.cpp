@@ -1,8 +1,7 @@
-// The main window's message table, its tray menu and the product-name
-// reading, on the real window procedure inside the test process.
+// The main window's commands, its tray menu, the product-name reading and
+// the manifest, on the real window procedure inside the test process.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "MainWindowHost.h"
@@ -16,121 +15,87 @@
 
 namespace {
 
-MainWindowHost* g_host = nullptr;
-
-class MainWindow : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    LoadSystemLeadBytes();
-    g_host = new MainWindowHost;
-  }
-  static void TearDownTestSuite() {
-    delete g_host;
-    g_host = nullptr;
-  }
-  void SetUp() override { ASSERT_NE(g_host->Window(), nullptr); }
-  void TearDown() override {
-    if (g_host->Block()->monitoringEnabled) StopMonitoring(g_host->Window());
-  }
-  HWND W() { return g_host->Window(); }
-  SharedBlock* B() { return g_host->Block(); }
-};
-
-struct Item {
-  UINT id;
-  UINT state;
-  std::string label;
-  bool separator;
-};
-
-Item ItemAt(HMENU menu, int position) {
-  char text[64] = {};
+MENUITEMINFOA ItemAt(HMENU menu, int position, char (&text)[64]) {
   MENUITEMINFOA info = {};
   info.cbSize = sizeof info;
   info.fMask = MIIM_ID | MIIM_STATE | MIIM_FTYPE | MIIM_STRING;
   info.dwTypeData = text;
   info.cch = sizeof text;
+  text[0] = '\0';
   GetMenuItemInfoA(menu, position, TRUE, &info);
-  return Item{info.wID, info.fState, text, (info.fType & MFT_SEPARATOR) != 0};
+  return info;
 }
 
-TEST_F(MainWindow, TrayMenuWithMonitoringOff) {
+bool Grayed(HMENU menu, int position) {
+  char text[64];
+  return (ItemAt(menu, position, text).fState & MFS_GRAYED) != 0;
+}
+
+TEST(MainWindow, CommandsMenuAndDefaultCommand) {
+  LoadSystemLeadBytes();
+  MainWindowHost host;
+  HWND window = host.Window();
+  ASSERT_NE(window, nullptr);
+
   DropTrayMenu();
   HMENU menu = GetTrayMenu();
-  ASSERT_NE(menu, nullptr);
   ASSERT_EQ(GetMenuItemCount(menu), 9);
   const UINT ids[] = {kCmdStart, kCmdStop, 0, kCmdExit, 0, kCmdHelp, kCmdAbout, 0, kCmdSettings};
-  const char* labels[] = {kMenuStart, kMenuStop, "", kMenuExit, "", kMenuHelp, kMenuAbout, "", kMenuSettings};
+  // 開始(&S) spelled out in code page 932, byte for byte.
+  const char* labels[] = {"\x8A\x4A\x8E\x6E(&S)", kMenuStop,  "", kMenuExit, "",
+                          kMenuHelp,                kMenuAbout, "", kMenuSettings};
   for (int i = 0; i < 9; ++i) {
-    const Item item = ItemAt(menu, i);
-    EXPECT_EQ(item.separator, ids[i] == 0) << i;
+    char text[64];
+    const MENUITEMINFOA item = ItemAt(menu, i, text);
+    EXPECT_EQ((item.fType & MFT_SEPARATOR) != 0, ids[i] == 0) << i;
     if (ids[i] == 0) continue;
-    EXPECT_EQ(item.id, ids[i]) << i;
-    EXPECT_EQ(item.label, labels[i]) << i;
+    EXPECT_EQ(item.wID, ids[i]) << i;
+    EXPECT_STREQ(text, labels[i]) << i;
   }
-  // 開始(&S) in code page 932, byte for byte.
-  EXPECT_EQ(ItemAt(menu, 0).label, std::string("\x8A\x4A\x8E\x6E(&S)"));
-  EXPECT_FALSE(ItemAt(menu, 0).state & MFS_GRAYED);
-  EXPECT_TRUE(ItemAt(menu, 1).state & MFS_GRAYED);
+  EXPECT_FALSE(Grayed(menu, 0));
+  EXPECT_TRUE(Grayed(menu, 1));
   EXPECT_EQ(GetMenuDefaultItem(menu, FALSE, 0), kCmdSettings);
-}
 
-TEST_F(MainWindow, StartCommandIgnoresTheHighWordAndRebuildsTheMenu) {
-  HMENU before = GetTrayMenu();
-  EXPECT_EQ(SendMessageA(W(), WM_COMMAND, MAKEWPARAM(kCmdStart, 1), 0), 0);
-  EXPECT_EQ(B()->monitoringEnabled, 1);
-  EXPECT_FALSE(IsMenu(before));  // dropped on the state change
-  HMENU menu = GetTrayMenu();
-  EXPECT_TRUE(ItemAt(menu, 0).state & MFS_GRAYED);
-  EXPECT_FALSE(ItemAt(menu, 1).state & MFS_GRAYED);
-  EXPECT_EQ(SendMessageA(W(), WM_COMMAND, kCmdStop, 0), 0);
-  EXPECT_EQ(B()->monitoringEnabled, 0);
+  // Start (the high word ignored) and stop flip the flag and rebuild the menu.
+  EXPECT_EQ(SendMessageA(window, WM_COMMAND, MAKEWPARAM(kCmdStart, 1), 0), 0);
+  EXPECT_EQ(host.Block()->monitoringEnabled, 1);
+  EXPECT_FALSE(IsMenu(menu));
   menu = GetTrayMenu();
-  EXPECT_FALSE(ItemAt(menu, 0).state & MFS_GRAYED);
-  EXPECT_TRUE(ItemAt(menu, 1).state & MFS_GRAYED);
-}
+  EXPECT_TRUE(Grayed(menu, 0));
+  EXPECT_FALSE(Grayed(menu, 1));
+  EXPECT_EQ(SendMessageA(window, WM_COMMAND, kCmdStop, 0), 0);
+  EXPECT_EQ(host.Block()->monitoringEnabled, 0);
+  EXPECT_FALSE(Grayed(GetTrayMenu(), 0));
+  // A stop while off still drops the menu and leaves no tracked list.
+  menu = GetTrayMenu();
+  StopMonitoring(window);
+  EXPECT_FALSE(IsMenu(menu));
+  EXPECT_EQ(host.Block()->tracked, 0u);
 
-TEST_F(MainWindow, StopWhileOffStillDropsTheMenu) {
-  HMENU before = GetTrayMenu();
-  StopMonitoring(W());
-  EXPECT_EQ(B()->monitoringEnabled, 0);
-  EXPECT_EQ(B()->trackedCount, 0);
-  EXPECT_EQ(B()->tracked, 0u);
-  EXPECT_FALSE(IsMenu(before));
-}
-
-TEST_F(MainWindow, DefaultCommandPostsTheSettingsCommand) {
+  // The default command (a double click on the icon) posts the settings command.
   MSG msg;
-  while (PeekMessageA(&msg, W(), WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
+  while (PeekMessageA(&msg, window, WM_COMMAND, WM_COMMAND, PM_REMOVE)) {
   }
   RunDefaultCommand(0, 0);
-  ASSERT_TRUE(PeekMessageA(&msg, W(), WM_COMMAND, WM_COMMAND, PM_REMOVE));
+  ASSERT_TRUE(PeekMessageA(&msg, window, WM_COMMAND, WM_COMMAND, PM_REMOVE));
   EXPECT_EQ(msg.wParam, kCmdSettings);
   EXPECT_EQ(msg.lParam, 0);
 }
 
-TEST_F(MainWindow, UnknownMessagesGoToTheDefaultProcedure) {
-  EXPECT_EQ(SendMessageA(W(), WM_COMMAND, 500, 0), DefWindowProcA(W(), WM_COMMAND, 500, 0));
-  EXPECT_EQ(SendMessageA(W(), WM_USER + 6, 1, 2), DefWindowProcA(W(), WM_USER + 6, 1, 2));
-  EXPECT_EQ(SendMessageA(W(), WM_USER + 7, 1, 2), DefWindowProcA(W(), WM_USER + 7, 1, 2));
-  EXPECT_EQ(SendMessageA(W(), kMsgHelpRequest, kHelpRequestContext, 12), 0);
-  EXPECT_EQ(SendMessageA(W(), kMsgHelpRequest, 7, 12), 0);
-  EXPECT_EQ(SendMessageA(W(), WM_ENDSESSION, 0, 0), 0);
-  EXPECT_TRUE(IsWindow(W()));
-}
-
-TEST(ProductName, MissingOrLongNames) {
+TEST(ProductName, MissingOwnAndLongNames) {
   LoadSystemLeadBytes();
   SharedBlock block = {};
   AttachBlock(&block);
   lstrcpyA(block.modulePath, "Z:\\no\\such\\file.exe");
   LoadProductName();
   EXPECT_STREQ(block.productName, "");
-
   // The test executable has no version resource.
   GetModuleFileNameA(nullptr, block.modulePath, sizeof block.modulePath);
   LoadProductName();
   EXPECT_STREQ(block.productName, "");
+  lstrcpyA(block.modulePath, (ExeDir() + "Plenara.exe").c_str());
+  LoadProductName();
+  EXPECT_STREQ(block.productName, "Plenara");
 
   lstrcpyA(block.modulePath, (ExeDir() + "LongName.dll").c_str());
   LoadProductName();
@@ -145,32 +110,17 @@ TEST(ProductName, MissingOrLongNames) {
   AttachBlock(nullptr);
 }
 
-TEST(ProductName, OwnVersionResource) {
-  LoadSystemLeadBytes();
-  SharedBlock block = {};
-  AttachBlock(&block);
-  lstrcpyA(block.modulePath, (ExeDir() + "Plenara.exe").c_str());
-  LoadProductName();
-  EXPECT_STREQ(block.productName, "Plenara");
-  AttachBlock(nullptr);
-}
-
-}  // namespace
-
-namespace {
-
 TEST(Release, ManifestNamesInvokerDpiAwarenessAndCommonControls) {
   HMODULE exe = LoadLibraryExA((ExeDir() + "Plenara.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(exe, nullptr);
   HRSRC found = FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
   ASSERT_NE(found, nullptr);
-  const char* data = static_cast<const char*>(LockResource(LoadResource(exe, found)));
-  const std::string manifest(data, SizeofResource(exe, found));
-  EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
-  EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
-  EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
-  EXPECT_NE(manifest.find("true/pm"), std::string::npos);
-  EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
+  const std::string manifest(static_cast<const char*>(LockResource(LoadResource(exe, found))),
+                             SizeofResource(exe, found));
+  for (const char* part : {"level=\"asInvoker\"", "Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+                           "PerMonitorV2", "true/pm", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+    EXPECT_NE(manifest.find(part), std::string::npos) << part;
+  }
   FreeLibrary(exe);
 }
 

@@ -1,218 +1,185 @@
-// The apply pass on top-level windows of another process, against a work
-// area of the test's own with a non-zero origin.
+// The apply pass on windows of another process: top-level windows against a
+// work area of the test's own with a non-zero origin, and MDI children
+// placed in their client's coordinates and handled through the client.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
+
 #include "MonitorTestSupport.h"
+#include "monitor/Foreground.h"
 #include "monitor/Monitor.h"
 
 namespace {
 
-constexpr char kClass[] = "PlenaraApplyTop";
-constexpr char kOtherClass[] = "PlenaraApplyOther";
+constexpr char kA[] = "PlenaraApplyA";
+constexpr char kB[] = "PlenaraApplyB";
+constexpr char kC[] = "PlenaraApplyC";
 constexpr RECT kArea = {100, 50, 900, 650};  // the box (100, 50, 800, 600)
 
-TargetRecord Resize(const char* className, uint8_t widthMode, int32_t width, uint8_t heightMode, int32_t height) {
-  TargetRecord r = RuleFor(className);
+TargetRecord Resize(TargetRecord r, uint8_t widthMode, int32_t width, uint8_t heightMode, int32_t height) {
   r.sizeAction = kSizeSet;
-  r.widthSpec.mode = widthMode;
-  r.widthSpec.value = width;
-  r.heightSpec.mode = heightMode;
-  r.heightSpec.value = height;
+  r.widthSpec = SizeSpec{widthMode, {}, width};
+  r.heightSpec = SizeSpec{heightMode, {}, height};
   return r;
 }
 
 TargetRecord MoveTo(TargetRecord r, uint8_t xAnchor, uint8_t xKind, int32_t x, uint8_t yAnchor, uint8_t yKind,
                     int32_t y) {
   r.positionAction = kPositionSet;
-  r.xSpec.anchor = xAnchor;
-  r.xSpec.offsetKind = xKind;
-  r.xSpec.value = x;
-  r.ySpec.anchor = yAnchor;
-  r.ySpec.offsetKind = yKind;
-  r.ySpec.value = y;
+  r.xSpec = PositionSpec{xAnchor, xKind, {}, x};
+  r.ySpec = PositionSpec{yAnchor, yKind, {}, y};
   return r;
 }
 
-// x to `x` pixels from the near edge, nothing else.
-TargetRecord MoveXTo(const char* className, int32_t x, uint8_t applyOnce) {
-  TargetRecord r = MoveTo(RuleFor(className), kAnchorNear, kOffsetPixels, x, kAnchorKeep, 0, 0);
-  r.applyOnce = applyOnce;
+TargetRecord Once(TargetRecord r) {
+  r.applyOnce = 1;
   return r;
 }
 
-void ExpectBox(HWND window, int32_t x, int32_t y, int32_t width, int32_t height) {
-  const Box box = BoxOf(window);
-  EXPECT_EQ(box.x, x);
-  EXPECT_EQ(box.y, y);
-  EXPECT_EQ(box.width, width);
-  EXPECT_EQ(box.height, height);
+UINT LockTimeout() {
+  UINT value = 0;
+  SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &value, 0);
+  return value;
 }
 
-void MoveXBy(HWND window, int32_t x) {
-  SetWindowPos(window, nullptr, x, BoxOf(window).y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+void SetLockTimeout(UINT value) {
+  SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(value)), 0);
+}
+
+bool IsAbove(HWND upper, HWND lower) {
+  for (HWND w = GetWindow(lower, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV)) {
+    if (w == upper) return true;
+  }
+  return false;
 }
 
 class Apply : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(fixture.Ready()); }
   void TearDown() override { fixture.DestroyAll(); }
+  HWND Top(const char* className, DWORD style = 0, DWORD exStyle = 0) {
+    return fixture.Top(className, className, Box{200, 120, 300, 200}, style, exStyle);
+  }
 
   TestBlock block;
   Fixture& fixture = SharedFixture();
   WorkAreaOverride area{kArea};
 };
 
-TEST_F(Apply, SizesAndPlacesAgainstTheWorkArea) {
-  HWND window = fixture.Top(kClass, "w", Box{200, 120, 400, 300});
-  ASSERT_NE(window, nullptr);
-  // Width 300, height kept; flush with the far edge in x, y kept.
-  block.AddTarget(MoveTo(Resize(kClass, kSizeAbsolute, 300, kSizeKeep, 0), kAnchorFar, kOffsetFlush, 0, kAnchorKeep,
-                         0, 0));
-  block.Scan();
-  ExpectBox(window, 600, 120, 300, 300);
-  ASSERT_NE(block.Find(window), nullptr);
-  EXPECT_EQ(block.Find(window)->handled, 1);
-}
-
-TEST_F(Apply, PercentagesAndEdgeOffsets) {
-  HWND a = fixture.Top(kClass, "a", Box{200, 120, 300, 200});
-  HWND b = fixture.Top(kOtherClass, "b", Box{200, 120, 300, 200});
+TEST_F(Apply, SizesAndPlacesAgainstTheWorkAreaEachRuleFromTheLastBox) {
+  HWND a = Top(kA);
+  HWND b = Top(kB);
+  HWND c = Top(kC);
+  ASSERT_TRUE(a && b && c);
   // 50 % wide, 100 short of the height; 10 px in from the far edge (measured
   // from the extent alone), 10 % down from the near edge (from 0).
-  block.AddTarget(MoveTo(Resize(kClass, kSizePercent, 50, kSizeExtentMinus, 100), kAnchorFar, kOffsetPixels, 10,
+  block.AddTarget(MoveTo(Resize(RuleFor(kA), kSizePercent, 50, kSizeExtentMinus, 100), kAnchorFar, kOffsetPixels, 10,
                          kAnchorNear, kOffsetPercent, 10));
   // Flush: near x at the origin, far y against the bottom of the work area.
-  block.AddTarget(MoveTo(RuleFor(kOtherClass), kAnchorNear, kOffsetFlush, 0, kAnchorFar, kOffsetFlush, 0));
+  block.AddTarget(MoveTo(RuleFor(kB), kAnchorNear, kOffsetFlush, 0, kAnchorFar, kOffsetFlush, 0));
+  // A later rule starts from the box an earlier one set.
+  block.AddTarget(Resize(RuleFor(kC), kSizeAbsolute, 250, kSizeKeep, 0));
+  block.AddTarget(MoveTo(RuleFor(kC), kAnchorFar, kOffsetFlush, 0, kAnchorKeep, 0, 0));
   block.Scan();
-  ExpectBox(a, 390, 60, 400, 500);
-  ExpectBox(b, 100, 450, 300, 200);
+  EXPECT_EQ(BoxOf(a), (Box{390, 60, 400, 500}));
+  EXPECT_EQ(BoxOf(b), (Box{100, 450, 300, 200}));
+  EXPECT_EQ(BoxOf(c), (Box{650, 120, 250, 200}));
+  for (HWND w : {a, b, c}) EXPECT_EQ(block.Find(w)->handled, 1);
 }
 
-TEST_F(Apply, ALaterRuleStartsFromTheBoxAnEarlierOneSet) {
-  HWND window = fixture.Top(kClass, "w", Box{200, 120, 400, 300});
-  block.AddTarget(Resize(kClass, kSizeAbsolute, 250, kSizeAbsolute, 200));
-  block.AddTarget(MoveTo(RuleFor(kClass), kAnchorFar, kOffsetFlush, 0, kAnchorFar, kOffsetFlush, 0));
-  block.Scan();
-  ExpectBox(window, 650, 450, 250, 200);
-}
-
-TEST_F(Apply, MaximizesAndMinimizes) {
-  HWND big = fixture.Top(kClass, "big", Box{200, 120, 300, 200});
-  HWND small = fixture.Top(kOtherClass, "small", Box{200, 120, 300, 200});
-  TargetRecord maximize = MoveTo(RuleFor(kClass), kAnchorNear, kOffsetFlush, 0, kAnchorNear, kOffsetFlush, 0);
+TEST_F(Apply, MaximizesAndMinimizesButLeavesAMaximizedWindowInPlace) {
+  HWND big = Top(kA);
+  HWND small = Top(kB);
+  HWND zoomed = Top(kC, WS_MAXIMIZE);
+  ASSERT_TRUE(IsZoomed(zoomed));
+  const Box zoomedBox = BoxOf(zoomed);
+  TargetRecord maximize = MoveTo(RuleFor(kA), kAnchorNear, kOffsetFlush, 0, kAnchorNear, kOffsetFlush, 0);
   maximize.sizeAction = kSizeMaximize;
-  TargetRecord minimize = RuleFor(kOtherClass);
+  TargetRecord minimize = RuleFor(kB);
   minimize.sizeAction = kSizeMinimize;
   block.AddTarget(maximize);
   block.AddTarget(minimize);
+  block.AddTarget(Resize(RuleFor(kC), kSizeAbsolute, 100, kSizeAbsolute, 100));
   block.Scan();
   EXPECT_TRUE(WaitFor([&] { return IsZoomed(big) != 0; }, 5000));
   EXPECT_TRUE(WaitFor([&] { return IsIconic(small) != 0; }, 5000));
   EXPECT_EQ(block.Find(big)->handled, 1);
   EXPECT_EQ(block.Find(small)->handled, 1);
+  // A maximized window is neither moved nor marked.
+  EXPECT_EQ(BoxOf(zoomed), zoomedBox);
+  EXPECT_TRUE(IsZoomed(zoomed));
+  EXPECT_EQ(block.Find(zoomed)->handled, 0);
   // Moved first, then maximized: restored, it stands at the new position.
   ShowWindow(big, SW_RESTORE);
   ASSERT_TRUE(WaitFor([&] { return !IsZoomed(big); }, 5000));
-  ExpectBox(big, 100, 50, 300, 200);
+  EXPECT_EQ(BoxOf(big), (Box{100, 50, 300, 200}));
 }
 
-TEST_F(Apply, AMaximizedWindowIsNeitherMovedNorMarkedButStillActivated) {
-  HWND zoomed = fixture.Top(kClass, "zoomed", Box{200, 120, 300, 200}, WS_MAXIMIZE);
-  HWND other = fixture.Top(kOtherClass, "other", Box{200, 120, 300, 200}, WS_MAXIMIZE);
-  ASSERT_TRUE(IsZoomed(zoomed));
-  const Box before = BoxOf(zoomed);
-  block.AddTarget(MoveTo(Resize(kClass, kSizeAbsolute, 100, kSizeAbsolute, 100), kAnchorNear, kOffsetFlush, 0,
-                         kAnchorNear, kOffsetFlush, 0));
-  TargetRecord activate = RuleFor(kOtherClass);
-  activate.sizeAction = kSizeMinimize;
-  activate.activate = 1;
-  block.AddTarget(activate);
-  block.Scan();
-  ExpectBox(zoomed, before.x, before.y, before.width, before.height);
-  EXPECT_TRUE(IsZoomed(zoomed));
-  EXPECT_EQ(block.Find(zoomed)->handled, 0);
-  EXPECT_TRUE(IsZoomed(other));
-  EXPECT_EQ(block.Find(other)->handled, 1);
-}
-
-TEST_F(Apply, ActivateBringsABackgroundWindowForwardNotTopmost) {
-  HWND target = fixture.Top(kClass, "target", Box{200, 120, 300, 200}, 0, WS_EX_TOPMOST);
-  HWND front = fixture.Top(kOtherClass, "front", Box{250, 150, 300, 200});
+TEST_F(Apply, ActivateBringsAMaximizedTopmostWindowForwardNotTopmostAndCloseCloses) {
+  HWND target = Top(kA, WS_MAXIMIZE, WS_EX_TOPMOST);
+  HWND front = Top(kB);
+  HWND closing = Top(kC);
   SetForegroundWindow(front);
   ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front; }, 5000));
-  TargetRecord activate = RuleFor(kClass);
+  const UINT savedTimeout = LockTimeout();
+  SetLockTimeout(123456);
+  TargetRecord activate = RuleFor(kA);
+  activate.sizeAction = kSizeMinimize;  // not done to a maximized window
   activate.activate = 1;
-  block.AddTarget(activate);
-  block.Scan();
-  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == target; }, 5000));
-  EXPECT_EQ(GetWindowLongA(target, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
-  EXPECT_EQ(block.Find(target)->handled, 1);
-  ExpectBox(target, 200, 120, 300, 200);
-}
-
-TEST_F(Apply, CloseClosesTheWindow) {
-  HWND window = fixture.Top(kClass, "closing", Box{200, 120, 300, 200});
-  TargetRecord close = RuleFor(kClass);
+  TargetRecord close = RuleFor(kC);
   close.close = 1;
+  block.AddTarget(activate);
   block.AddTarget(close);
   block.Scan();
-  EXPECT_TRUE(WaitFor([&] { return !IsWindow(window); }, 5000));
+  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == target && !IsWindow(closing); }, 5000));
+  EXPECT_EQ(GetWindowLongA(target, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  EXPECT_TRUE(IsAbove(target, front));
+  EXPECT_TRUE(IsZoomed(target));
+  EXPECT_EQ(block.Find(target)->handled, 1);
+  // The system's lock time-out is put back.
+  EXPECT_EQ(LockTimeout(), 123456u);
+  SetLockTimeout(savedTimeout);
   block.Scan();
-  EXPECT_EQ(block.Find(window), nullptr);
+  EXPECT_EQ(block.Find(closing), nullptr);
+
+  // Forcing the foreground window changes nothing; a minimized one stays so.
+  ForceForeground(target);
+  EXPECT_EQ(GetForegroundWindow(), target);
+  HWND iconic = Top(kB, WS_MINIMIZE);
+  ForceForeground(iconic);
+  EXPECT_TRUE(IsIconic(iconic));
 }
 
-TEST_F(Apply, OnceOnlyRulesActOnceAndOnlyTheFirst) {
-  HWND window = fixture.Top(kClass, "w", Box{300, 120, 300, 200});
-  block.AddTarget(MoveXTo(kClass, 10, 1));
-  block.AddTarget(MoveXTo(kClass, 200, 1));
-  block.Scan();
-  EXPECT_EQ(BoxOf(window).x, 10);
-  EXPECT_EQ(block.Find(window)->handled, 1);
-  MoveXBy(window, 400);
-  block.Scan();
-  EXPECT_EQ(BoxOf(window).x, 400);
-}
-
-TEST_F(Apply, AnEveryScanRulePutsTheWindowBack) {
-  HWND window = fixture.Top(kClass, "w", Box{300, 120, 300, 200});
-  block.AddTarget(MoveXTo(kClass, 10, 0));
-  block.Scan();
-  EXPECT_EQ(BoxOf(window).x, 10);
-  MoveXBy(window, 400);
-  block.Scan();
-  EXPECT_EQ(BoxOf(window).x, 10);
-}
-
-TEST_F(Apply, ADestroyedAndRecreatedWindowIsHandledAgain) {
-  block.AddTarget(MoveXTo(kClass, 10, 1));
-  HWND first = fixture.Top(kClass, "w", Box{300, 120, 300, 200});
-  block.Scan();
-  EXPECT_EQ(BoxOf(first).x, 10);
-  ASSERT_TRUE(fixture.Destroy(first));
-  block.Scan();
-  HWND second = fixture.Top(kClass, "w", Box{300, 120, 300, 200});
-  block.Scan();
-  EXPECT_EQ(BoxOf(second).x, 10);
-}
-
-TEST_F(Apply, DisabledRulesNeverActAndARuleWithNothingToDoStillMarks) {
-  HWND window = fixture.Top(kClass, "w", Box{300, 120, 300, 200});
-  TargetRecord disabled = MoveXTo(kClass, 10, 0);
+TEST_F(Apply, OnceOnlyRulesActOnceAndOnlyTheFirstEveryScanRulesAlways) {
+  HWND once = Top(kA);
+  HWND every = Top(kB);
+  HWND nothing = Top(kC);
+  TargetRecord disabled = MoveXRule(kA, 10);
   disabled.enabled = 0;
-  TargetRecord nothing = RuleFor(kClass);
-  nothing.applyOnce = 1;
   block.AddTarget(disabled);
-  block.AddTarget(nothing);
-  block.AddTarget(MoveXTo(kClass, 200, 1));
+  block.AddTarget(Once(MoveXRule(kA, 50)));
+  block.AddTarget(Once(MoveXRule(kA, 200)));
+  block.AddTarget(MoveXRule(kB, 10));
+  // A rule with nothing to do still marks the window.
+  block.AddTarget(Once(RuleFor(kC)));
+  block.AddTarget(Once(MoveXRule(kC, 10)));
   block.Scan();
-  EXPECT_EQ(BoxOf(window).x, 300);
-  EXPECT_EQ(block.Find(window)->handled, 1);
+  EXPECT_EQ(BoxOf(once).x, 50);
+  EXPECT_EQ(BoxOf(every).x, 10);
+  EXPECT_EQ(BoxOf(nothing).x, 200);
+  EXPECT_EQ(block.Find(once)->handled, 1);
+  EXPECT_EQ(block.Find(nothing)->handled, 1);
+  for (HWND w : {once, every}) MoveXTo(w, 400);
+  block.Scan();
+  EXPECT_EQ(BoxOf(once).x, 400);
+  EXPECT_EQ(BoxOf(every).x, 10);
 }
 
 TEST_F(Apply, AMinimizedWindowWaitsUntilItIsShownRestored) {
-  HWND window = fixture.Top(kClass, "w", Box{300, 120, 300, 200}, WS_MINIMIZE);
+  HWND window = Top(kA, WS_MINIMIZE);
   ASSERT_TRUE(IsIconic(window));
-  block.AddTarget(MoveXTo(kClass, 10, 1));
+  block.AddTarget(Once(MoveXRule(kA, 10)));
   block.Scan();
   ASSERT_NE(block.Find(window), nullptr);
   EXPECT_EQ(block.Find(window)->handled, 0);
@@ -224,14 +191,11 @@ TEST_F(Apply, AMinimizedWindowWaitsUntilItIsShownRestored) {
 }
 
 TEST_F(Apply, AWorkAreaChangeReappliesOnlyExtentDependentOnceOnlyRules) {
-  HWND half = fixture.Top(kClass, "half", Box{300, 120, 300, 200});
-  HWND zoom = fixture.Top(kOtherClass, "zoom", Box{300, 120, 300, 200});
-  TargetRecord percent = Resize(kClass, kSizePercent, 50, kSizeKeep, 0);
-  percent.applyOnce = 1;
-  TargetRecord maximize = RuleFor(kOtherClass);
+  HWND half = Top(kA);
+  HWND zoom = Top(kB);
+  TargetRecord maximize = Once(RuleFor(kB));
   maximize.sizeAction = kSizeMaximize;
-  maximize.applyOnce = 1;
-  block.AddTarget(percent);
+  block.AddTarget(Once(Resize(RuleFor(kA), kSizePercent, 50, kSizeKeep, 0)));
   block.AddTarget(maximize);
   block->activeSettings.reapplyOnWorkAreaChange = 1;
 
@@ -261,7 +225,106 @@ TEST_F(Apply, AWorkAreaChangeReappliesOnlyExtentDependentOnceOnlyRules) {
   ASSERT_TRUE(area.Set(RECT{0, 0, 900, 700}));
   block.Scan();
   EXPECT_EQ(BoxOf(half).width, 250);
-  EXPECT_FALSE(IsZoomed(zoom));
+}
+
+constexpr char kFrameClass[] = "PlenaraApplyFrame";
+constexpr char kChildClass[] = "PlenaraApplyKid";
+
+TargetRecord ChildRule(const char* title) {
+  TargetRecord r = RuleFor(kChildClass);
+  r.titleMatch = kMatchEquals;
+  std::snprintf(r.titlePattern, sizeof r.titlePattern, "%s", title);
+  return r;
+}
+
+TargetRecord Placed(TargetRecord r, int32_t width, int32_t height, uint8_t xAnchor, uint8_t yAnchor) {
+  return MoveTo(Resize(r, kSizeAbsolute, width, kSizeAbsolute, height), xAnchor, kOffsetFlush, 0, yAnchor,
+                kOffsetFlush, 0);
+}
+
+class ApplyMdi : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fixture.Ready());
+    frame = fixture.MdiFrame(kFrameClass, "frame", Box{50, 50, 700, 550});
+    ASSERT_NE(frame, nullptr);
+  }
+  void TearDown() override { fixture.DestroyAll(); }
+
+  HWND Child(const char* title) { return fixture.MdiChild(frame, kChildClass, title, Box{40, 40, 150, 120}); }
+
+  TestBlock block;
+  Fixture& fixture = SharedFixture();
+  HWND frame = nullptr;
+};
+
+TEST_F(ApplyMdi, ChildrenArePlacedInTheClientsCoordinates) {
+  HWND left = Child("left");
+  HWND right = Child("right");
+  ASSERT_TRUE(left && right);
+  HWND client = GetParent(left);
+  RECT area = {};
+  GetClientRect(client, &area);
+
+  const int target = block.AddTarget(RuleFor(kFrameClass));
+  block.AddChildRule(target, Placed(ChildRule("left"), 200, 100, kAnchorNear, kAnchorFar));
+  block.AddChildRule(target, Placed(ChildRule("right"), 180, 90, kAnchorFar, kAnchorNear));
+  block.Scan();
+
+  EXPECT_EQ(ClientBoxOf(client, left), (Box{0, area.bottom - 100, 200, 100}));
+  EXPECT_EQ(ClientBoxOf(client, right), (Box{area.right - 180, 0, 180, 90}));
+  EXPECT_EQ(block.FindChild(frame, left)->handled, 1);
+  EXPECT_EQ(block.FindChild(frame, right)->handled, 1);
+  // The frame's own target had nothing to do; it is marked, not moved.
+  EXPECT_EQ(block.Find(frame)->handled, 1);
+  EXPECT_EQ(BoxOf(frame), (Box{50, 50, 700, 550}));
+}
+
+TEST_F(ApplyMdi, MaximizeActivateAndCloseGoThroughTheClient) {
+  HWND first = Child("first");
+  HWND doomed = Child("doomed");
+  HWND last = Child("last");
+  HWND client = GetParent(first);
+  ASSERT_EQ(reinterpret_cast<HWND>(SendMessageA(client, WM_MDIGETACTIVE, 0, 0)), last);
+  const int target = block.AddTarget(RuleFor(kFrameClass));
+  TargetRecord activate = ChildRule("first");
+  activate.activate = 1;
+  TargetRecord close = ChildRule("doomed");
+  close.close = 1;
+  block.AddChildRule(target, activate);
+  block.AddChildRule(target, close);
+  block.Scan();
+  EXPECT_EQ(reinterpret_cast<HWND>(SendMessageA(client, WM_MDIGETACTIVE, 0, 0)), first);
+  EXPECT_FALSE(IsWindow(doomed));
+  EXPECT_EQ(block.FindChild(frame, first)->handled, 1);
+  block.Scan();
+  EXPECT_EQ(block.FindChild(frame, doomed), nullptr);
+
+  TargetRecord maximize = ChildRule("first");
+  maximize.sizeAction = kSizeMaximize;
+  block.AddChildRule(target, maximize);
+  block.Scan();
+  EXPECT_TRUE(WaitFor([&] { return IsZoomed(first) != 0; }, 5000));
+}
+
+TEST_F(ApplyMdi, ATargetThatMayNotActStillRunsItsChildRulesOverNewChildren) {
+  const int target = block.AddTarget(Once(RuleFor(kFrameClass)));
+  block.AddChildRule(target, Once(Placed(ChildRule("late"), 120, 80, kAnchorNear, kAnchorNear)));
+  TargetRecord disabled = RuleFor(kFrameClass);
+  disabled.enabled = 0;
+  const int second = block.AddTarget(disabled);
+  block.AddChildRule(second, Placed(ChildRule("later"), 140, 90, kAnchorFar, kAnchorNear));
+
+  block.Scan();
+  ASSERT_EQ(block.Find(frame)->handled, 1);
+  HWND late = Child("late");
+  HWND later = Child("later");
+  HWND client = GetParent(late);
+  RECT area = {};
+  GetClientRect(client, &area);
+  block.Scan();
+  EXPECT_EQ(ClientBoxOf(client, late), (Box{0, 0, 120, 80}));
+  EXPECT_EQ(ClientBoxOf(client, later), (Box{area.right - 140, 0, 140, 90}));
 }
 
 }  // namespace

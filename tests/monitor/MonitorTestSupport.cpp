@@ -1,61 +1,43 @@
 #include "MonitorTestSupport.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "FixtureWindows.h"
 #include "monitor/Monitor.h"
 #include "monitor/SystemLeadBytes.h"
 #include "monitor/Tracking.h"
 #include "monitor/WorkArea.h"
+// After <windows.h>, which it needs.
+#include <tlhelp32.h>
 
-TestBlock::TestBlock() : block_(new SharedBlock()), previous_(Block()) {
+TestBlock::TestBlock() : previous_(Block()) {
   LoadSystemLeadBytes();
-  AttachBlock(block_);
+  AttachBlock(&block_);
 }
 
 TestBlock::~TestBlock() {
   StopMonitorThread();
   FreeTrackedWindows();
-  HANDLE heap = GetProcessHeap();
-  TargetEntry* targets = TargetsOf(block_);
-  for (int32_t i = 0; i < block_->NumOfTargets; ++i) {
-    if (TargetRecord* children = ChildrenOf(&targets[i])) HeapFree(heap, 0, children);
-  }
-  if (targets) HeapFree(heap, 0, targets);
   AttachBlock(previous_);
-  delete block_;
 }
-
-namespace {
-void* GrowOnHeap(void* block, size_t bytes) {
-  HANDLE heap = GetProcessHeap();
-  return block ? HeapReAlloc(heap, HEAP_ZERO_MEMORY, block, bytes) : HeapAlloc(heap, HEAP_ZERO_MEMORY, bytes);
-}
-}  // namespace
 
 int TestBlock::AddTarget(const TargetRecord& record) {
-  const int32_t n = block_->NumOfTargets;
-  auto* targets = static_cast<TargetEntry*>(GrowOnHeap(TargetsOf(block_), (n + 1) * sizeof(TargetEntry)));
-  targets[n].record = record;
-  block_->targets = PointerValue(targets);
-  block_->NumOfTargets = n + 1;
+  const int n = block_.NumOfTargets++;
+  targets_[n].record = record;
+  block_.targets = PointerValue(targets_);
   return n;
 }
 
 int TestBlock::AddChildRule(int parent, const TargetRecord& rule) {
-  TargetEntry& target = TargetsOf(block_)[parent];
-  const int32_t n = target.NumOfChildren;
-  auto* rules = static_cast<TargetRecord*>(GrowOnHeap(ChildrenOf(&target), (n + 1) * sizeof(TargetRecord)));
-  rules[n] = rule;
-  target.children = PointerValue(rules);
-  target.NumOfChildren = n + 1;
-  return n;
+  TargetEntry& target = targets_[parent];
+  children_[parent][target.NumOfChildren] = rule;
+  target.children = PointerValue(children_[parent]);
+  return target.NumOfChildren++;
 }
 
 TrackedWindow* TestBlock::Find(HWND window) {
-  TrackedWindow* list = PointerOf<TrackedWindow>(block_->tracked);
-  for (int32_t i = 0; i < block_->trackedCount; ++i) {
+  TrackedWindow* list = PointerOf<TrackedWindow>(block_.tracked);
+  for (int32_t i = 0; i < block_.trackedCount; ++i) {
     if (list[i].hwnd == HandleValue(window)) return &list[i];
   }
   return nullptr;
@@ -63,9 +45,8 @@ TrackedWindow* TestBlock::Find(HWND window) {
 
 TrackedChild* TestBlock::FindChild(HWND topLevel, HWND child) {
   TrackedWindow* entry = Find(topLevel);
-  if (!entry) return nullptr;
-  TrackedChild* children = PointerOf<TrackedChild>(entry->children);
-  for (int32_t k = 0; k < entry->childCount; ++k) {
+  TrackedChild* children = entry ? PointerOf<TrackedChild>(entry->children) : nullptr;
+  for (int32_t k = 0; children && k < entry->childCount; ++k) {
     if (children[k].hwnd == HandleValue(child)) return &children[k];
   }
   return nullptr;
@@ -97,6 +78,27 @@ TargetRecord MoveXRule(const char* className, int32_t x) {
 
 int32_t TrackedCountNow(SharedBlock* block) { return *static_cast<volatile int32_t*>(&block->trackedCount); }
 
+int ThreadCount(DWORD pid) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    count += entry.th32OwnerProcessID == pid;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+bool operator==(const Box& a, const Box& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+std::ostream& operator<<(std::ostream& out, const Box& box) {
+  return out << "(" << box.x << ", " << box.y << ", " << box.width << ", " << box.height << ")";
+}
+
 Box BoxOf(HWND window) {
   RECT r = {};
   GetWindowRect(window, &r);
@@ -107,9 +109,11 @@ Box ClientBoxOf(HWND parent, HWND child) {
   Box box = BoxOf(child);
   POINT corner = {box.x, box.y};
   ScreenToClient(parent, &corner);
-  box.x = corner.x;
-  box.y = corner.y;
-  return box;
+  return Box{corner.x, corner.y, box.width, box.height};
+}
+
+void MoveXTo(HWND window, int32_t x) {
+  SetWindowPos(window, nullptr, x, BoxOf(window).y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 WorkAreaOverride::WorkAreaOverride(const RECT& area) {
@@ -126,7 +130,7 @@ bool WorkAreaOverride::Set(const RECT& area) {
 
 Fixture::~Fixture() {
   Resume();
-  Send(kFixtureQuit, "", "", Box{}, nullptr, 0, 0);
+  Send(kFixtureQuit, "", "", Box{}, nullptr);
   process_.WaitExit(5000);
   process_.Kill();
   if (resume_) CloseHandle(resume_);
@@ -145,9 +149,8 @@ bool Fixture::Start() {
     std::fprintf(stderr, "fixture-windows.exe did not start (exit code %lu)\n", process_.WaitExit(0));
     return false;
   }
-  char name[64];
-  std::snprintf(name, sizeof name, "PlenaraFixtureResume-%lu", process_.Pid());
-  resume_ = CreateEventA(nullptr, TRUE, FALSE, name);
+  std::snprintf(resumeName_, sizeof resumeName_, "PlenaraFixtureResume-%lu", process_.Pid());
+  resume_ = CreateEventA(nullptr, TRUE, FALSE, resumeName_);
   return resume_ != nullptr;
 }
 
@@ -177,6 +180,26 @@ HWND Fixture::Remember(HWND window) {
   return window;
 }
 
+HWND Fixture::Top(const char* className, const char* title, const Box& box, DWORD style, DWORD exStyle) {
+  return Remember(reinterpret_cast<HWND>(Send(kFixtureTop, className, title, box, nullptr, style, exStyle)));
+}
+
+HWND Fixture::MdiFrame(const char* className, const char* title, const Box& box) {
+  return Remember(reinterpret_cast<HWND>(Send(kFixtureMdiFrame, className, title, box, nullptr)));
+}
+
+HWND Fixture::MdiChild(HWND frame, const char* className, const char* title, const Box& box) {
+  return reinterpret_cast<HWND>(Send(kFixtureMdiChild, className, title, box, frame));
+}
+
+HWND Fixture::Control(HWND parent, const Box& box) {
+  return reinterpret_cast<HWND>(Send(kFixtureControl, "", "control", box, parent));
+}
+
+bool Fixture::Destroy(HWND window) { return Send(kFixtureDestroy, "", "", Box{}, window) != 0; }
+
+bool Fixture::DestroyMdiClient(HWND frame) { return Send(kFixtureDestroyMdiClient, "", "", Box{}, frame) != 0; }
+
 void Fixture::DestroyAll() {
   for (HWND window : made_) {
     if (IsWindow(window)) Destroy(window);
@@ -184,31 +207,9 @@ void Fixture::DestroyAll() {
   made_.clear();
 }
 
-HWND Fixture::Top(const char* className, const char* title, const Box& box, DWORD style, DWORD exStyle) {
-  return Remember(reinterpret_cast<HWND>(Send(kFixtureTop, className, title, box, nullptr, style, exStyle)));
-}
-
-HWND Fixture::MdiFrame(const char* className, const char* title, const Box& box) {
-  return Remember(reinterpret_cast<HWND>(Send(kFixtureMdiFrame, className, title, box, nullptr, 0, 0)));
-}
-
-HWND Fixture::MdiChild(HWND frame, const char* className, const char* title, const Box& box, DWORD style) {
-  return reinterpret_cast<HWND>(Send(kFixtureMdiChild, className, title, box, frame, style, 0));
-}
-
-HWND Fixture::Control(HWND parent, const Box& box) {
-  return reinterpret_cast<HWND>(Send(kFixtureControl, "", "control", box, parent, 0, 0));
-}
-
-bool Fixture::Destroy(HWND window) { return Send(kFixtureDestroy, "", "", Box{}, window, 0, 0) != 0; }
-
-bool Fixture::DestroyMdiClient(HWND frame) { return Send(kFixtureDestroyMdiClient, "", "", Box{}, frame, 0, 0) != 0; }
-
 bool Fixture::Hang() {
-  char name[64];
-  std::snprintf(name, sizeof name, "PlenaraFixtureResume-%lu", process_.Pid());
   ResetEvent(resume_);
-  if (!Send(kFixtureHang, "", name, Box{}, nullptr, 0, 0)) return false;
+  if (!Send(kFixtureHang, "", resumeName_, Box{}, nullptr)) return false;
   return WaitFor([&] {
     DWORD_PTR result = 0;
     return !SendMessageTimeoutA(control_, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result);

@@ -1,10 +1,10 @@
 #pragma once
-// Helpers for the monitor's tests: a shared block of the test's own with a
-// rule list on the process heap, the scan run stage by stage, and a client
-// for fixture-windows.exe, whose windows behave as another program's.
+// Helpers for the monitor's tests: a shared block of the test's own with its
+// rules, the scan run on the test's thread, and a client for
+// fixture-windows.exe, whose windows behave as another program's.
 #include <windows.h>
 
-#include <string>
+#include <ostream>
 #include <vector>
 
 #include "TestSupport.h"
@@ -12,50 +12,51 @@
 #include "monitor/Tracked.h"
 #include "shared/SharedBlock.h"
 
-// A zeroed block attached as the process's block for the test's lifetime.
-// Its destructor stops the monitor thread and frees the tracked list and the
-// rules, then attaches the block that was there before.
+// A zeroed block attached as the process's block for the test's lifetime; at
+// the end the monitor thread is stopped, the tracked list freed and the
+// block that was there before attached again.
 class TestBlock {
  public:
   TestBlock();
   ~TestBlock();
   TestBlock(const TestBlock&) = delete;
   TestBlock& operator=(const TestBlock&) = delete;
+  SharedBlock* operator->() { return &block_; }
+  SharedBlock* Get() { return &block_; }
 
-  SharedBlock* operator->() { return block_; }
-  SharedBlock* Get() { return block_; }
-
-  // Appends a target (and child rules to target `parent`); only while no
-  // monitor thread runs. Returns the index.
+  // A target (or a child rule of target `parent`); only while no monitor
+  // thread runs. Returns its index.
   int AddTarget(const TargetRecord& record);
   int AddChildRule(int parent, const TargetRecord& rule);
-
   // The tracked entry of a window, or null.
   TrackedWindow* Find(HWND window);
   TrackedChild* FindChild(HWND topLevel, HWND child);
-
   // One scan on this thread, as the monitor thread runs it.
   void Scan();
 
  private:
-  SharedBlock* block_;
+  SharedBlock block_ = {};
   SharedBlock* previous_;
+  TargetEntry targets_[8] = {};
+  TargetRecord children_[8][4] = {};
 };
 
-// A rule that matches windows whose class name equals className (any title),
-// enabled, acting at every scan, with no action yet.
+// An enabled every-scan rule for windows of class className (any title),
+// with no action yet; MoveXRule adds "x at `x` pixels from the near edge".
 TargetRecord RuleFor(const char* className);
-
-// RuleFor(className) that puts the window's x at `x` pixels from the near
-// edge (y kept), at every scan.
 TargetRecord MoveXRule(const char* className, int32_t x);
 
 // The tracked count, read while the monitor thread may be writing it.
 int32_t TrackedCountNow(SharedBlock* block);
+// Threads of a process, from a snapshot.
+int ThreadCount(DWORD pid);
 
+bool operator==(const Box& a, const Box& b);
+std::ostream& operator<<(std::ostream& out, const Box& box);
 Box BoxOf(HWND window);
 // A child's box in its parent's client coordinates.
 Box ClientBoxOf(HWND parent, HWND child);
+void MoveXTo(HWND window, int32_t x);
 
 // Sets this process's work area (the monitor reads this process's value);
 // puts the old one back when it goes out of scope.
@@ -71,7 +72,8 @@ class WorkAreaOverride {
   RECT saved_;
 };
 
-// fixture-windows.exe, ended when this goes out of scope.
+// fixture-windows.exe, ended when this goes out of scope. Each call returns
+// the window made (null on failure).
 class Fixture {
  public:
   Fixture() = default;
@@ -80,9 +82,10 @@ class Fixture {
   Fixture& operator=(const Fixture&) = delete;
 
   bool Start();
+  bool Ready() const { return control_ != nullptr; }
   HWND Top(const char* className, const char* title, const Box& box, DWORD style = 0, DWORD exStyle = 0);
   HWND MdiFrame(const char* className, const char* title, const Box& box);
-  HWND MdiChild(HWND frame, const char* className, const char* title, const Box& box, DWORD style = 0);
+  HWND MdiChild(HWND frame, const char* className, const char* title, const Box& box);
   HWND Control(HWND parent, const Box& box);
   bool Destroy(HWND window);
   bool DestroyMdiClient(HWND frame);
@@ -91,16 +94,15 @@ class Fixture {
   // Returns once the fixture's window thread has stopped answering.
   bool Hang();
   void Resume();
-  DWORD Pid() const { return process_.Pid(); }
-  bool Ready() const { return control_ != nullptr; }
 
  private:
-  LRESULT Send(uint32_t command, const char* className, const char* title, const Box& box, HWND target, DWORD style,
-               DWORD exStyle);
+  LRESULT Send(uint32_t command, const char* className, const char* title, const Box& box, HWND target,
+               DWORD style = 0, DWORD exStyle = 0);
   HWND Remember(HWND window);
   ChildProcess process_;
   HWND control_ = nullptr;
   std::vector<HWND> made_;
+  char resumeName_[64] = {};
   HANDLE resume_ = nullptr;
 };
 

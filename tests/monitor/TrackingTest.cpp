@@ -7,7 +7,6 @@
 #include "MonitorTestSupport.h"
 #include "monitor/Monitor.h"
 #include "monitor/Tracking.h"
-#include "monitor/WorkArea.h"
 
 namespace {
 
@@ -18,31 +17,28 @@ constexpr char kChildClass[] = "PlenaraTrackChild";
 class Tracking : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(fixture.Ready()); }
-  void TearDown() override { fixture.DestroyAll(); }
-
-  // A scan's list stages without the apply pass.
+  void TearDown() override {
+    FailNextTrackedGrowths(0);
+    FailNextTrackedShrinks(0);
+    fixture.DestroyAll();
+  }
+  HWND Top(const char* title) { return fixture.Top(kTopClass, title, Box{10, 10, 100, 100}); }
+  // A scan's list stages without the apply pass, over every window.
   void Refresh() {
     ClearSeenFlags();
     EnumWindows(TrackTopLevelWindow, 0);
     PruneTrackedWindows();
   }
-
-  // A scan whose enumeration reports exactly these windows.
+  // The same, the enumeration reporting exactly these windows.
   void Report(std::initializer_list<HWND> windows) {
     ClearSeenFlags();
     for (HWND w : windows) TrackTopLevelWindow(w, 0);
     PruneTrackedWindows();
   }
-
-  int IndexOf(HWND window) {
-    TrackedWindow* entry = block.Find(window);
-    return entry ? static_cast<int>(entry - PointerOf<TrackedWindow>(block->tracked)) : -1;
-  }
-
+  TrackedWindow& At(int i) { return PointerOf<TrackedWindow>(block->tracked)[i]; }
   int Occurrences(HWND window) {
     int n = 0;
-    TrackedWindow* list = PointerOf<TrackedWindow>(block->tracked);
-    for (int32_t i = 0; i < block->trackedCount; ++i) n += list[i].hwnd == HandleValue(window);
+    for (int32_t i = 0; i < block->trackedCount; ++i) n += At(i).hwnd == HandleValue(window);
     return n;
   }
 
@@ -50,68 +46,45 @@ class Tracking : public ::testing::Test {
   Fixture& fixture = SharedFixture();
 };
 
-TEST_F(Tracking, NewWindowIsAppendedOnceAndKeepsItsHandledFlag) {
-  HWND first = fixture.Top(kTopClass, "first", Box{10, 10, 200, 150});
-  ASSERT_NE(first, nullptr);
+TEST_F(Tracking, EntriesAreAppendedOnceKeepTheirFlagsAndArePrunedInOrder) {
+  HWND a = Top("a");
+  HWND b = Top("b");
+  HWND c = Top("c");
+  ASSERT_TRUE(a && b && c);
+  Report({a});
+  const TrackedWindow& first = At(0);
+  EXPECT_EQ(first.hwnd, HandleValue(a));
+  EXPECT_EQ(first.handled, 0);
+  EXPECT_EQ(first.seen, 1);
+  EXPECT_EQ(first.mdiClient | first.children | first.childCount | first.reserved[0] | first.reserved[1], 0u);
+  At(0).handled = 1;
+
+  // The real enumeration: each window once, new ones after the old, flags kept.
   Refresh();
-  TrackedWindow* entry = block.Find(first);
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry->handled, 0);
-  EXPECT_EQ(entry->seen, 1);
-  EXPECT_EQ(entry->mdiClient, 0u);
-  EXPECT_EQ(entry->childCount, 0);
-  EXPECT_EQ(entry->children, 0u);
-  EXPECT_EQ(entry->reserved[0] | entry->reserved[1], 0);
-  entry->handled = 1;
-
-  HWND second = fixture.Top(kTopClass, "second", Box{20, 20, 200, 150});
-  Refresh();
-  EXPECT_EQ(Occurrences(first), 1);
-  EXPECT_EQ(Occurrences(second), 1);
-  EXPECT_EQ(block.Find(first)->handled, 1);
-  EXPECT_EQ(block.Find(second)->handled, 0);
-  // Entries stand in the order their windows were first reported.
-  EXPECT_LT(IndexOf(first), IndexOf(second));
-
-  // Between scans every entry has been seen.
-  TrackedWindow* list = PointerOf<TrackedWindow>(block->tracked);
-  for (int32_t i = 0; i < block->trackedCount; ++i) EXPECT_EQ(list[i].seen, 1) << i;
-}
-
-TEST_F(Tracking, PruningDropsUnreportedWindowsAndKeepsTheOrder) {
-  HWND a = fixture.Top(kTopClass, "a", Box{10, 10, 100, 100});
-  HWND b = fixture.Top(kTopClass, "b", Box{20, 20, 100, 100});
-  HWND c = fixture.Top(kTopClass, "c", Box{30, 30, 100, 100});
-  Report({a, b, c});
-  ASSERT_EQ(block->trackedCount, 3);
-  block.Find(a)->handled = 1;
+  for (HWND w : {a, b, c}) EXPECT_EQ(Occurrences(w), 1);
+  EXPECT_EQ(At(0).hwnd, HandleValue(a));
+  EXPECT_EQ(At(0).handled, 1);
+  EXPECT_EQ(block.Find(b)->handled, 0);
+  for (int32_t i = 0; i < block->trackedCount; ++i) EXPECT_EQ(At(i).seen, 1) << i;
   block.Find(c)->handled = 1;
 
+  // Unreported windows go; the rest keep their order and flags.
   Report({c, a});
   ASSERT_EQ(block->trackedCount, 2);
-  TrackedWindow* list = PointerOf<TrackedWindow>(block->tracked);
-  EXPECT_EQ(list[0].hwnd, HandleValue(a));
-  EXPECT_EQ(list[1].hwnd, HandleValue(c));
-  EXPECT_EQ(list[0].handled, 1);
-  EXPECT_EQ(list[1].handled, 1);
-
+  EXPECT_EQ(At(0).hwnd, HandleValue(a));
+  EXPECT_EQ(At(1).hwnd, HandleValue(c));
+  EXPECT_EQ(At(0).handled + At(1).handled, 2);
   // The last window gone: the array is released; the next one gets a fresh one.
   Report({});
   EXPECT_EQ(block->trackedCount, 0);
   EXPECT_EQ(block->tracked, 0u);
   Report({b});
   ASSERT_EQ(block->trackedCount, 1);
-  EXPECT_EQ(PointerOf<TrackedWindow>(block->tracked)[0].hwnd, HandleValue(b));
-  EXPECT_EQ(PointerOf<TrackedWindow>(block->tracked)[0].handled, 0);
-}
-
-TEST_F(Tracking, ClosedWindowIsDroppedAtTheNextScan) {
-  HWND window = fixture.Top(kTopClass, "closing", Box{10, 10, 200, 150});
+  EXPECT_EQ(At(0).handled, 0);
+  // A closed window is dropped at the next scan.
+  ASSERT_TRUE(fixture.Destroy(b));
   Refresh();
-  ASSERT_NE(block.Find(window), nullptr);
-  ASSERT_TRUE(fixture.Destroy(window));
-  Refresh();
-  EXPECT_EQ(block.Find(window), nullptr);
+  EXPECT_EQ(block.Find(b), nullptr);
 }
 
 TEST_F(Tracking, MdiFrameIsTrackedWithItsClientChildrenAndTheirControls) {
@@ -119,8 +92,7 @@ TEST_F(Tracking, MdiFrameIsTrackedWithItsClientChildrenAndTheirControls) {
   ASSERT_NE(frame, nullptr);
   HWND one = fixture.MdiChild(frame, kChildClass, "one", Box{0, 0, 200, 150});
   HWND two = fixture.MdiChild(frame, kChildClass, "two", Box{30, 30, 200, 150});
-  ASSERT_NE(one, nullptr);
-  ASSERT_NE(two, nullptr);
+  ASSERT_TRUE(one && two);
   HWND control = fixture.Control(one, Box{5, 5, 50, 20});
   ASSERT_NE(control, nullptr);
   HWND client = GetParent(one);
@@ -136,14 +108,10 @@ TEST_F(Tracking, MdiFrameIsTrackedWithItsClientChildrenAndTheirControls) {
   ASSERT_NE(entry, nullptr);
   EXPECT_EQ(entry->mdiClient, HandleValue(client));
   EXPECT_EQ(entry->childCount, 3);
-  EXPECT_NE(block.FindChild(frame, one), nullptr);
-  EXPECT_NE(block.FindChild(frame, two), nullptr);
   EXPECT_NE(block.FindChild(frame, control), nullptr);
   block.FindChild(frame, two)->handled = 1;
-
   Refresh();
-  entry = block.Find(frame);
-  EXPECT_EQ(entry->childCount, 3);
+  EXPECT_EQ(block.Find(frame)->childCount, 3);
   EXPECT_EQ(block.FindChild(frame, two)->handled, 1);
   EXPECT_EQ(block.FindChild(frame, one)->handled, 0);
 
@@ -163,90 +131,43 @@ TEST_F(Tracking, MdiFrameIsTrackedWithItsClientChildrenAndTheirControls) {
   EXPECT_EQ(entry->childCount, 0);
   EXPECT_EQ(entry->children, 0u);
   EXPECT_EQ(entry->mdiClient, HandleValue(client));
-
-  // The frame closed: its entry goes with it.
-  HWND frame2 = fixture.MdiFrame(kFrameClass, "frame2", Box{60, 60, 500, 400});
-  fixture.MdiChild(frame2, kChildClass, "three", Box{0, 0, 100, 100});
-  Refresh();
-  ASSERT_EQ(block.Find(frame2)->childCount, 1);
-  ASSERT_TRUE(fixture.Destroy(frame2));
-  Refresh();
-  EXPECT_EQ(block.Find(frame2), nullptr);
 }
 
-TEST_F(Tracking, AWindowThatCannotBeAddedIsTriedAgainAtTheNextScan) {
-  HWND a = fixture.Top(kTopClass, "a", Box{10, 10, 100, 100});
-  HWND b = fixture.Top(kTopClass, "b", Box{20, 20, 100, 100});
+TEST_F(Tracking, AFailedGrowthIsTriedAgainAndAFailedShrinkKeepsTheOldBlock) {
+  HWND a = Top("a");
+  HWND b = Top("b");
   FailNextTrackedGrowths(1);
   Report({a, b});
   ASSERT_EQ(block->trackedCount, 1);
   EXPECT_EQ(block.Find(a), nullptr);
-  EXPECT_NE(block.Find(b), nullptr);
   Report({a, b});
   EXPECT_EQ(block->trackedCount, 2);
   EXPECT_NE(block.Find(a), nullptr);
 
+  // Only the first new child of a tracked frame fails to be added.
   HWND frame = fixture.MdiFrame(kFrameClass, "frame", Box{50, 50, 500, 400});
+  Report({a, b, frame});
   HWND one = fixture.MdiChild(frame, kChildClass, "one", Box{0, 0, 100, 100});
   HWND two = fixture.MdiChild(frame, kChildClass, "two", Box{10, 10, 100, 100});
-  Report({frame});
-  ASSERT_NE(block.Find(frame), nullptr);
-  FailNextTrackedGrowths(0);
-  // The frame is tracked; now only the first new child fails to be added.
-  ASSERT_TRUE(fixture.Destroy(one));
-  ASSERT_TRUE(fixture.Destroy(two));
-  Report({frame});
-  ASSERT_EQ(block.Find(frame)->childCount, 0);
-  one = fixture.MdiChild(frame, kChildClass, "one", Box{0, 0, 100, 100});
-  two = fixture.MdiChild(frame, kChildClass, "two", Box{10, 10, 100, 100});
   FailNextTrackedGrowths(1);
-  Report({frame});
+  Report({a, b, frame});
   EXPECT_EQ(block.Find(frame)->childCount, 1);
-  Report({frame});
+  Report({a, b, frame});
   EXPECT_EQ(block.Find(frame)->childCount, 2);
   EXPECT_NE(block.FindChild(frame, one), nullptr);
   EXPECT_NE(block.FindChild(frame, two), nullptr);
-}
 
-TEST_F(Tracking, AShrinkThatFailsKeepsTheOldBlock) {
-  HWND a = fixture.Top(kTopClass, "a", Box{10, 10, 100, 100});
-  HWND b = fixture.Top(kTopClass, "b", Box{20, 20, 100, 100});
-  Report({a, b});
   block.Find(b)->handled = 1;
   const uint32_t before = block->tracked;
   FailNextTrackedShrinks(1);
   Report({b});
   ASSERT_EQ(block->trackedCount, 1);
   EXPECT_EQ(block->tracked, before);
-  EXPECT_EQ(PointerOf<TrackedWindow>(block->tracked)[0].hwnd, HandleValue(b));
-  EXPECT_EQ(PointerOf<TrackedWindow>(block->tracked)[0].handled, 1);
+  EXPECT_EQ(At(0).hwnd, HandleValue(b));
+  EXPECT_EQ(At(0).handled, 1);
   // The list goes on working from the larger block.
   Report({b, a});
   EXPECT_EQ(block->trackedCount, 2);
-  FailNextTrackedShrinks(0);
-}
-
-TEST(WorkArea, AChangeIsSeenByExactlyOneReading) {
-  UpdateWorkArea();
-  UpdateWorkArea();
-  EXPECT_FALSE(WorkAreaChanged());
-  const Box before = WorkArea();
-  {
-    WorkAreaOverride area(RECT{100, 50, 900, 650});
-    UpdateWorkArea();
-    EXPECT_TRUE(WorkAreaChanged());
-    const Box now = WorkArea();
-    EXPECT_EQ(now.x, 100);
-    EXPECT_EQ(now.y, 50);
-    EXPECT_EQ(now.width, 800);
-    EXPECT_EQ(now.height, 600);
-    UpdateWorkArea();
-    EXPECT_FALSE(WorkAreaChanged());
-  }
-  UpdateWorkArea();
-  EXPECT_TRUE(WorkAreaChanged());
-  EXPECT_EQ(WorkArea().width, before.width);
-  EXPECT_EQ(WorkArea().height, before.height);
 }
 
 }  // namespace

@@ -2,25 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 namespace {
-
-TargetRecord Blank() {
-  TargetRecord record;
-  std::memset(&record, 0, sizeof record);
-  return record;
-}
 
 // Width follows the work area: the typical re-appliable rule.
 TargetRecord PercentWidthRule(uint8_t enabled, uint8_t applyOnce) {
-  TargetRecord record = Blank();
+  TargetRecord record = {};
   record.enabled = enabled;
   record.applyOnce = applyOnce;
   record.sizeAction = kSizeSet;
   record.widthSpec.mode = kSizePercent;
   record.widthSpec.value = 50;
-  record.heightSpec.mode = kSizeKeep;
   return record;
 }
 
@@ -31,115 +22,58 @@ TargetRecord AbsoluteRule(uint8_t enabled, uint8_t applyOnce) {
   return record;
 }
 
-TEST(IsEligible, DisabledRuleNeverActs) {
-  for (uint8_t applyOnce : {0, 1}) {
-    for (uint8_t handled : {0, 1}) {
-      for (bool changed : {false, true}) {
-        for (uint8_t reapply : {0, 1}) {
-          EXPECT_FALSE(IsEligible(handled, PercentWidthRule(0, applyOnce), changed, reapply));
-        }
-      }
-    }
-  }
-}
-
-TEST(IsEligible, EveryScanRuleAlwaysActs) {
+TEST(IsEligible, EnabledOnceOnlyHandledAndWorkAreaChange) {
   for (uint8_t handled : {0, 1, 0xFF}) {
     for (bool changed : {false, true}) {
       for (uint8_t reapply : {0, 1}) {
+        EXPECT_FALSE(IsEligible(handled, PercentWidthRule(0, 1), changed, reapply));
+        EXPECT_FALSE(IsEligible(handled, PercentWidthRule(0, 0), changed, reapply));
+        // Every scan: any non-zero flag byte counts as set.
         EXPECT_TRUE(IsEligible(handled, AbsoluteRule(1, 0), changed, reapply));
         EXPECT_TRUE(IsEligible(handled, PercentWidthRule(0x80, 0), changed, reapply));
+        // Once only: a new window, or a handled one when the work area
+        // changed, the setting is on and the rule follows the extent.
+        const bool again = handled == 0 || (changed && reapply);
+        EXPECT_EQ(IsEligible(handled, PercentWidthRule(1, 0x7F), changed, reapply), again);
+        EXPECT_EQ(IsEligible(handled, AbsoluteRule(1, 1), changed, reapply), handled == 0);
       }
     }
   }
+  EXPECT_TRUE(IsEligible(1, PercentWidthRule(1, 1), true, 0x40));
 }
 
-TEST(IsEligible, OnceOnlyRuleActsOnNewWindows) {
-  for (bool changed : {false, true}) {
-    for (uint8_t reapply : {0, 1}) {
-      EXPECT_TRUE(IsEligible(0, AbsoluteRule(1, 1), changed, reapply));
-      EXPECT_TRUE(IsEligible(0, PercentWidthRule(1, 0x7F), changed, reapply));
-    }
-  }
-}
-
-TEST(IsEligible, HandledWindowOnlyOnWorkAreaChangeWithSettingAndExtentRule) {
-  const TargetRecord extent = PercentWidthRule(1, 1);
-  const TargetRecord fixed = AbsoluteRule(1, 1);
-  for (uint8_t handled : {1, 0xFF}) {
-    EXPECT_FALSE(IsEligible(handled, extent, false, 1));
-    EXPECT_FALSE(IsEligible(handled, extent, true, 0));
-    EXPECT_FALSE(IsEligible(handled, fixed, true, 1));
-    EXPECT_TRUE(IsEligible(handled, extent, true, 1));
-    EXPECT_TRUE(IsEligible(handled, extent, true, 0x40));
-  }
-}
-
-TEST(IsEligible, MaximizeOrMinimizeOnlyIsNeverReapplied) {
-  for (uint8_t action : {uint8_t{kSizeMaximize}, uint8_t{kSizeMinimize}, uint8_t{4}, uint8_t{0xFF}}) {
-    TargetRecord record = PercentWidthRule(1, 1);
-    record.sizeAction = action;
-    record.heightSpec.mode = kSizeExtentMinus;
-    EXPECT_FALSE(IsExtentDependent(record));
-    EXPECT_FALSE(IsEligible(1, record, true, 1));
-  }
-}
-
-TEST(IsExtentDependent, SizeModes) {
-  for (unsigned mode = 0; mode <= 255; ++mode) {
-    const bool follows = mode == kSizeExtentMinus || mode == kSizePercent;
-    TargetRecord width = Blank();
-    width.sizeAction = kSizeSet;
-    width.widthSpec.mode = static_cast<uint8_t>(mode);
-    EXPECT_EQ(IsExtentDependent(width), follows) << "width mode " << mode;
-    TargetRecord height = Blank();
-    height.sizeAction = kSizeSet;
-    height.heightSpec.mode = static_cast<uint8_t>(mode);
-    EXPECT_EQ(IsExtentDependent(height), follows) << "height mode " << mode;
-  }
-}
-
-TEST(IsExtentDependent, OnlyTheFarEdgeFollowsTheExtent) {
-  for (uint8_t kind = 0; kind < 4; ++kind) {
-    for (unsigned anchor = 0; anchor <= 255; ++anchor) {
-      const bool far = anchor == kAnchorFar;
-      TargetRecord x = Blank();
+TEST(IsExtentDependent, OnlyPercentOrExtentSizesAndTheFarEdge) {
+  for (unsigned v = 0; v <= 255; ++v) {
+    const uint8_t b = static_cast<uint8_t>(v);
+    const bool size = b == kSizeExtentMinus || b == kSizePercent;
+    TargetRecord record = {};
+    record.sizeAction = kSizeSet;
+    record.widthSpec.mode = b;
+    EXPECT_EQ(IsExtentDependent(record), size) << "width mode " << v;
+    record.widthSpec.mode = kSizeKeep;
+    record.heightSpec.mode = b;
+    EXPECT_EQ(IsExtentDependent(record), size) << "height mode " << v;
+    for (uint8_t kind = 0; kind < 4; ++kind) {
+      TargetRecord x = {};
       x.positionAction = kPositionSet;
-      x.xSpec.anchor = static_cast<uint8_t>(anchor);
-      x.xSpec.offsetKind = kind;
-      EXPECT_EQ(IsExtentDependent(x), far) << "x anchor " << anchor << " kind " << int(kind);
-      TargetRecord y = Blank();
+      x.xSpec = {b, kind, {}, 0};
+      EXPECT_EQ(IsExtentDependent(x), b == kAnchorFar) << "x anchor " << v << " kind " << int(kind);
+      TargetRecord y = {};
       y.positionAction = kPositionSet;
-      y.ySpec.anchor = static_cast<uint8_t>(anchor);
-      y.ySpec.offsetKind = kind;
-      EXPECT_EQ(IsExtentDependent(y), far) << "y anchor " << anchor << " kind " << int(kind);
+      y.ySpec = {b, kind, {}, 0};
+      EXPECT_EQ(IsExtentDependent(y), b == kAnchorFar) << "y anchor " << v << " kind " << int(kind);
     }
   }
-  // Near edge by percentage: the position moves with the extent, yet a
-  // changed work area does not re-apply it.
-  TargetRecord nearPercent = Blank();
-  nearPercent.enabled = 1;
-  nearPercent.applyOnce = 1;
-  nearPercent.positionAction = kPositionSet;
-  nearPercent.xSpec = {kAnchorNear, kOffsetPercent, {0, 0}, 50};
-  nearPercent.ySpec = {kAnchorNear, kOffsetPercent, {0, 0}, 50};
-  EXPECT_FALSE(IsEligible(1, nearPercent, true, 1));
-  nearPercent.xSpec.anchor = kAnchorFar;
-  EXPECT_TRUE(IsEligible(1, nearPercent, true, 1));
-}
-
-TEST(IsExtentDependent, SpecsCountOnlyUnderTheirAction) {
-  TargetRecord record = Blank();
-  record.widthSpec.mode = kSizePercent;
+  // Specs count only under their action: maximize, minimize or an unknown
+  // action is never re-applied.
+  TargetRecord record = PercentWidthRule(1, 1);
   record.xSpec.anchor = kAnchorFar;
-  for (uint8_t action : {uint8_t{0}, uint8_t{2}, uint8_t{3}, uint8_t{0xFF}}) {
+  for (uint8_t action : {uint8_t{0}, uint8_t{kSizeMaximize}, uint8_t{kSizeMinimize}, uint8_t{4}, uint8_t{0xFF}}) {
     record.sizeAction = action;
     record.positionAction = action;
     EXPECT_FALSE(IsExtentDependent(record)) << int(action);
+    EXPECT_FALSE(IsEligible(1, record, true, 1)) << int(action);
   }
-  record.sizeAction = kSizeSet;
-  EXPECT_TRUE(IsExtentDependent(record));
-  record.sizeAction = 0;
   record.positionAction = kPositionSet;
   EXPECT_TRUE(IsExtentDependent(record));
 }

@@ -88,28 +88,9 @@ bool IconAlive(HICON icon) {
 }
 
 HICON MakeSolidIcon(COLORREF colour) {
-  HDC screen = GetDC(nullptr);
-  HBITMAP bits = CreateCompatibleBitmap(screen, 16, 16);
-  HBITMAP mask = CreateBitmap(16, 16, 1, 1, nullptr);
-  HDC dc = CreateCompatibleDC(screen);
-  HGDIOBJ old = SelectObject(dc, bits);
-  HBRUSH brush = CreateSolidBrush(colour);
-  RECT all = {0, 0, 16, 16};
-  FillRect(dc, &all, brush);
-  SelectObject(dc, mask);
-  PatBlt(dc, 0, 0, 16, 16, BLACKNESS);  // opaque everywhere
-  SelectObject(dc, old);
-  DeleteObject(brush);
-  DeleteDC(dc);
-  ReleaseDC(nullptr, screen);
-  ICONINFO info = {};
-  info.fIcon = TRUE;
-  info.hbmColor = bits;
-  info.hbmMask = mask;
-  HICON icon = CreateIconIndirect(&info);
-  DeleteObject(bits);
-  DeleteObject(mask);
-  return icon;
+  const std::vector<uint32_t> pixels(16 * 16, GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour));
+  const std::vector<uint8_t> mask(16 * 16 / 8, 0);  // opaque everywhere
+  return CreateIcon(nullptr, 16, 16, 1, 32, mask.data(), reinterpret_cast<const BYTE*>(pixels.data()));
 }
 
 HIMAGELIST MakeFrames(int n) {
@@ -145,29 +126,26 @@ bool RemoveFromShell(HWND window) {
   return Shell_NotifyIconA(NIM_DELETE, &data) != FALSE;
 }
 
-namespace {
-constexpr char kOwnerClass[] = "PlenaraTrayTestOwner";
-
-const char* OwnerClass() {
-  static bool registered = false;
-  if (!registered) {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kOwnerClass;
-    registered = RegisterClassExA(&windowClass) != 0;
+void ExpectFixedFields(const std::vector<ShellCall>& calls, HWND hidden) {
+  for (const ShellCall& call : calls) {
+    SCOPED_TRACE(testing::Message() << "message " << call.message);
+    EXPECT_EQ(call.cbSize, 88u);
+    EXPECT_EQ(call.window, hidden);
+    EXPECT_EQ(call.id, 0u);
+    EXPECT_EQ(call.flags, 7u);
+    EXPECT_EQ(call.callbackMessage, 1024u);
+    if (call.icon) {
+      EXPECT_FALSE(IconAlive(call.icon));
+    }
   }
-  return kOwnerClass;
 }
-}  // namespace
 
 void TrayTest::SetUp() {
   // The notification area comes up a little after the desktop.
   ASSERT_TRUE(WaitFor([] { return FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 60000))
       << "no notification area";
-  owner = CreateWindowExA(0, OwnerClass(), "tray test owner", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr,
-                          GetModuleHandleA(nullptr), nullptr);
+  owner = CreateWindowExA(0, "STATIC", "tray test owner", WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr, nullptr,
+                          nullptr);
   ASSERT_NE(owner, nullptr) << "no window could be made (error " << GetLastError() << ")";
   driver = new TrayIconDriver(owner);
   hidden = driver->HiddenWindow();

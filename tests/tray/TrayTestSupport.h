@@ -36,7 +36,6 @@ class ShellRecorder {
   const std::vector<ShellCall>& Calls() const { return calls_; }
   size_t Count() const { return calls_.size(); }
   const ShellCall& Last() const { return calls_.back(); }
-  void Clear() { calls_.clear(); }
 
  private:
   static BOOL WINAPI Record(DWORD message, PNOTIFYICONDATAA data);
@@ -67,6 +66,10 @@ bool RemoveFromShell(HWND window);
 #include <gtest/gtest.h>
 
 class TrayIconDriver;
+
+// Every call carries the same fixed fields, the delete included, and every
+// icon handed over was a copy made for that call and is gone after it.
+void ExpectFixedFields(const std::vector<ShellCall>& calls, HWND hidden);
 
 // A driver under an owner window of the tests' own, with the recorder in
 // front of the shell. Whatever a test leaves behind is deleted, and no icon
