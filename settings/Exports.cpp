@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include "settings/BlockSettings.h"
+#include "settings/about/AboutBox.h"
+#include "settings/window/PropertyWindow.h"
 #include "shared/SharedBlock.h"
 
 namespace {
@@ -61,10 +63,12 @@ void WINAPI WriteSetting() {
   WithProgramBlock([](SharedBlock& block) { WriteSettingFromBlock(block); });
 }
 
-// The about box and the settings window come with their own module parts;
-// until then they open nothing and leave aboutWindow and propertyWindow 0.
-void WINAPI OpenAboutBox() {}
+void WINAPI OpenAboutBox() {
+  WithProgramBlock([](SharedBlock& block) { RunAboutBox(block); });
+}
 
-void WINAPI OpenPropertyWindow() {}
+void WINAPI OpenPropertyWindow() {
+  WithProgramBlock([](SharedBlock& block) { RunPropertyWindow(block); });
+}
 
 }  // extern "C"
