@@ -10,6 +10,7 @@
 
 #include "MonitorTestSupport.h"
 #include "PlenaraInstance.h"
+#include "Screenshots.h"
 #include "WindowDriver.h"
 #include "settings/window/StartupEntry.h"
 #include "settings/window/WindowIds.h"
@@ -67,6 +68,11 @@ TEST_F(FinderTest, DraggedOntoATopLevelWindowItFillsItsClassAndTitle) {
       UnionRect(&frame, &frame, &rect);
     }
     EXPECT_TRUE(EqualRect(&frame, &expected));
+    // The editor and the framed window in one picture, for people to look at.
+    RECT editorRect;
+    GetWindowRect(editor, &editorRect);
+    UnionRect(&frame, &frame, &editorRect);
+    EXPECT_TRUE(SaveScreenPicture(frame, PictureFolder(), "rule-editor-finder.png"));
   }), "");
   EXPECT_TRUE(FrameBars(editor).empty()) << "the frame stayed on screen";
   EXPECT_EQ(FieldText(editor, IDC_CLASS), "PlenaraFinderTop");
