@@ -1,17 +1,20 @@
 // bench-scan.exe: the cost of one scan of the monitor against the floor of
 // any polling scan (Floor.h), for N windows and M rules.
 //   bench-scan [--counts 50,200,1000,5000] [--rules 1,20,100]
-//              [--scans 50:40,200:30,1000:15,5000:7]
+//              [--scans 50:41,200:31,1000:21,5000:9]
 //              [--host-pid PID --server-pid PID]
 //              [--profile-at N --profile-out FILE]
-// --scans gives the number K of timed scans for each N. Under Wine on Linux,
-// --host-pid (this process's host process id) and --server-pid (the
-// wineserver's) add the CPU time of each pass, this thread's and the
-// server's, as /proc counts it. --profile-at adds, at that N, the scan's
-// costs told apart (Profile below), written to FILE as CSV. Every timed scan is
-// paired with a floor pass, in alternating order, so that both meet the same
-// load on the machine. Prints one CSV row per (N, M, variant); progress on
-// stderr.
+// For each N it times K rounds. A round times, for every (M, variant), one
+// scan with those rules and, next to it, one floor pass, the order turning
+// from round to round; so a burst of other work on the machine falls on
+// scans and floors, and on every configuration, alike. Each configuration's
+// ratio is given twice: of the medians, and the median of the ratios of its
+// adjacent pairs, which a slow drift of the machine's load does not skew.
+// Under Wine on Linux, --host-pid (this process's host process id) and
+// --server-pid (the wineserver's) add the CPU time of each pass, this
+// thread's and the server's, as /proc counts it. --profile-at adds, at that
+// N, the scan's costs told apart (Profile below), written to FILE as CSV.
+// Prints one CSV row per (N, M, variant); progress on stderr.
 #include <windows.h>
 
 #include <cstdio>
@@ -55,8 +58,7 @@ std::map<int, int> ParseScans(const char* text) {
   return scans;
 }
 
-// Shown tracked windows that no rule has handled: after the warm-up of the
-// handled variant there must be none.
+// Shown tracked windows that no rule has handled.
 int UnhandledShown(SharedBlock* block) {
   const TrackedWindow* list = PointerOf<TrackedWindow>(block->tracked);
   int unhandled = 0;
@@ -99,8 +101,8 @@ void Measure(Samples& s, const Clocks& clocks, First first, Second second) {
   s.server.push_back(server0 >= 0 && server1 >= 0 ? server1 - server0 : -1);
 }
 
+// RunScan, with a clock reading between its halves.
 void TimeScan(Samples& s, const Clocks& clocks) {
-  // RunScan, with a clock reading between its halves.
   Measure(
       s, clocks,
       [] {
@@ -118,16 +120,16 @@ void TimeFloor(Samples& s, const Clocks& clocks) {
   Measure(s, clocks, [] { FloorEnumerate(); }, [] { FloorReadShown(); });
 }
 
-void TimePairs(int k, const Clocks& clocks, Samples& scan, Samples& floor) {
-  for (int i = 0; i < k; ++i) {
-    if (i % 2 == 0) {
-      TimeScan(scan, clocks);
-      TimeFloor(floor, clocks);
-    } else {
-      TimeFloor(floor, clocks);
-      TimeScan(scan, clocks);
-    }
-  }
+// The steady state: every window tracked and handled (the handled rule list
+// ends with a once-only rule that matches every window). Swapping in another
+// configuration's rules keeps it: its once-only rules find every window
+// handled, its every-scan rules act as at every scan.
+bool SettleEveryWindowHandled(BenchBlock& block, int m) {
+  block.SetRules(BenchRules(m, RuleVariant::kHandled));
+  FreeTrackedWindows();
+  RunScan();
+  RunScan();
+  return UnhandledShown(block.operator->()) == 0;
 }
 
 // The scan's costs told apart at one N: the floor, the floor with the
@@ -151,11 +153,7 @@ void Profile(BenchBlock& block, int n, int k, int m, const Clocks& clocks, FILE*
   };
   constexpr int kKinds = sizeof kinds / sizeof kinds[0];
   std::vector<Samples> samples(kKinds);
-  // Every window handled first, as in the steady state.
-  block.SetRules(BenchRules(m, RuleVariant::kHandled));
-  FreeTrackedWindows();
-  RunScan();
-  RunScan();
+  SettleEveryWindowHandled(block, m);
   for (int round = 0; round < k; ++round) {
     for (int j = 0; j < kKinds; ++j) {
       const Kind& kind = kinds[(round + j) % kKinds];
@@ -197,6 +195,14 @@ std::vector<double> SumOf(const std::vector<double>& a, const std::vector<double
   return sum;
 }
 
+std::vector<double> RatiosOf(const std::vector<double>& a, const std::vector<double>& b) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    if (b[i] > 0) ratios.push_back(a[i] / b[i]);
+  }
+  return ratios;
+}
+
 double MinOf(const std::vector<double>& v) {
   double m = v.empty() ? 0 : v[0];
   for (double x : v) m = x < m ? x : m;
@@ -209,12 +215,37 @@ double MaxOf(const std::vector<double>& v) {
   return m;
 }
 
+struct Config {
+  int m;
+  RuleVariant variant;
+  std::vector<TargetRecord> rules;
+  Samples scan;
+  Samples floor;
+};
+
+void PrintRow(int n, int k, int all, int shown, const Config& c) {
+  const double scan = Median(c.scan.wall);
+  const double floor = Median(c.floor.wall);
+  const double scanCpu = Median(SumOf(c.scan.client, c.scan.server));
+  const double floorCpu = Median(SumOf(c.floor.client, c.floor.server));
+  std::printf("%d,%d,%s,%d,%d,%d,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f\n",
+              n, c.m, c.variant == RuleVariant::kHandled ? "handled" : "every", k, all, shown, scan, floor,
+              floor > 0 ? scan / floor : 0, Median(RatiosOf(c.scan.wall, c.floor.wall)), MinOf(c.scan.wall),
+              MinOf(c.floor.wall), MaxOf(c.scan.wall), MaxOf(c.floor.wall), Median(c.scan.wallEnum),
+              Median(c.floor.wallEnum), Median(c.scan.client), Median(c.floor.client), Median(c.scan.server),
+              Median(c.floor.server), scanCpu, floorCpu, floorCpu > 0 ? scanCpu / floorCpu : 0,
+              Median(RatiosOf(SumOf(c.scan.client, c.scan.server), SumOf(c.floor.client, c.floor.server))));
+  std::fflush(stdout);
+  std::fprintf(stderr, "bench-scan: N=%d M=%d %s: scan %.1f ms, floor %.1f ms\n", n, c.m,
+               c.variant == RuleVariant::kHandled ? "handled" : "every", scan, floor);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<int> counts = {50, 200, 1000, 5000};
   std::vector<int> ruleCounts = {1, 20, 100};
-  std::map<int, int> scans = {{50, 40}, {200, 30}, {1000, 15}, {5000, 7}};
+  std::map<int, int> scans = {{50, 41}, {200, 31}, {1000, 21}, {5000, 9}};
   std::string serverPid;
   std::string hostPid;
   int profileAt = 0;
@@ -228,15 +259,19 @@ int main(int argc, char** argv) {
     if (!std::strcmp(argv[i], "--rules")) ruleCounts = ParseList(argv[i + 1]);
     if (!std::strcmp(argv[i], "--scans")) scans = ParseScans(argv[i + 1]);
   }
+  if (ruleCounts.empty()) return 2;
+  int largest = 0;
+  for (int m : ruleCounts) largest = m > largest ? m : largest;
 
   BenchBlock block;
   Clocks clocks;
   // The scan runs on the main thread, which is the host process's first.
   if (!hostPid.empty()) clocks.client = std::make_unique<HostCpuClock>(hostPid + "\\task\\" + hostPid);
   if (!serverPid.empty()) clocks.server = std::make_unique<HostCpuClock>(serverPid);
-  std::printf("n,m,variant,k,top_level,shown,scan_median_ms,floor_median_ms,ratio,scan_min_ms,floor_min_ms,"
-              "scan_max_ms,floor_max_ms,scan_enum_ms,floor_enum_ms,scan_client_cpu_ms,floor_client_cpu_ms,"
-              "scan_server_cpu_ms,floor_server_cpu_ms,scan_cpu_ms,floor_cpu_ms,cpu_ratio\n");
+  std::printf("n,m,variant,k,top_level,shown,scan_median_ms,floor_median_ms,ratio,paired_ratio,scan_min_ms,"
+              "floor_min_ms,scan_max_ms,floor_max_ms,scan_enum_ms,floor_enum_ms,scan_client_cpu_ms,"
+              "floor_client_cpu_ms,scan_server_cpu_ms,floor_server_cpu_ms,scan_cpu_ms,floor_cpu_ms,cpu_ratio,"
+              "paired_cpu_ratio\n");
   std::fflush(stdout);
   int held = 0;
   int status = 0;
@@ -257,39 +292,38 @@ int main(int argc, char** argv) {
     int all = 0;
     int shown = 0;
     CountTopLevel(all, shown);
+
+    std::vector<Config> configs;
     for (int m : ruleCounts) {
       for (RuleVariant variant : {RuleVariant::kHandled, RuleVariant::kEveryScan}) {
-        const char* name = variant == RuleVariant::kHandled ? "handled" : "every";
-        block.SetRules(BenchRules(m, variant));
-        FreeTrackedWindows();
-        // The first scan tracks and handles everything; the second is the
-        // first of the steady state.
-        RunScan();
-        RunScan();
-        if (variant == RuleVariant::kHandled && UnhandledShown(block.operator->()) != 0) {
-          std::fprintf(stderr, "bench-scan: %d shown windows left unhandled\n", UnhandledShown(block.operator->()));
-        }
-        Samples scan;
-        Samples floor;
-        TimePairs(k, clocks, scan, floor);
-        const double scanMedian = Median(scan.wall);
-        const double floorMedian = Median(floor.wall);
-        const double scanCpu = Median(SumOf(scan.client, scan.server));
-        const double floorCpu = Median(SumOf(floor.client, floor.server));
-        std::printf("%d,%d,%s,%d,%d,%d,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f,%.3f\n",
-                    n, m, name, k, all, shown, scanMedian, floorMedian, floorMedian > 0 ? scanMedian / floorMedian : 0,
-                    MinOf(scan.wall), MinOf(floor.wall), MaxOf(scan.wall), MaxOf(floor.wall), Median(scan.wallEnum),
-                    Median(floor.wallEnum), Median(scan.client), Median(floor.client), Median(scan.server),
-                    Median(floor.server), scanCpu, floorCpu, floorCpu > 0 ? scanCpu / floorCpu : 0);
-        std::fflush(stdout);
-        std::fprintf(stderr, "bench-scan: N=%d M=%d %s: scan %.2f ms, floor %.2f ms\n", n, m, name, scanMedian,
-                     floorMedian);
+        configs.push_back(Config{m, variant, BenchRules(m, variant), {}, {}});
       }
     }
+    if (!SettleEveryWindowHandled(block, largest)) {
+      std::fprintf(stderr, "bench-scan: shown windows left unhandled at N=%d\n", n);
+      status = 1;
+    }
+    const int count = static_cast<int>(configs.size());
+    for (int round = 0; round < k; ++round) {
+      for (int j = 0; j < count; ++j) {
+        const int index = (round + j) % count;
+        Config& c = configs[index];
+        block.SetRules(c.rules);
+        if ((round + index) % 2 == 0) {
+          TimeScan(c.scan, clocks);
+          TimeFloor(c.floor, clocks);
+        } else {
+          TimeFloor(c.floor, clocks);
+          TimeScan(c.scan, clocks);
+        }
+      }
+    }
+    for (const Config& c : configs) PrintRow(n, k, all, shown, c);
+
     if (n == profileAt) {
       FILE* out = profileOut.empty() ? stderr : std::fopen(profileOut.c_str(), "w");
       if (out) {
-        Profile(block, n, k, ruleCounts.empty() ? 1 : ruleCounts.back(), clocks, out);
+        Profile(block, n, k, largest, clocks, out);
         if (out != stderr) std::fclose(out);
       }
     }
