@@ -79,14 +79,6 @@ TEST_F(FinderTest, DraggedOntoATopLevelWindowItFillsItsClassAndTitle) {
   EXPECT_EQ(Choice(editor, IDC_CLASS_MODE), kMatchEquals);
   EXPECT_EQ(FieldText(editor, IDC_TITLE), title);
   EXPECT_EQ(Choice(editor, IDC_TITLE_MODE), kMatchEquals);
-
-  Click(editor, IDOK);
-  ASSERT_TRUE(WaitGone(editor));
-  HANDLE process = plenara_.Process().Handle();
-  ASSERT_TRUE(WaitForRules(process, [](const HeldRules& l) { return l.size() == 1; }));
-  const TargetRecord rule = ProgramRules(process)[0].record;
-  EXPECT_STREQ(rule.classPattern, "PlenaraFinderTop");
-  EXPECT_EQ(std::string(rule.titlePattern), title);
 }
 
 TEST_F(FinderTest, DraggedOntoAnMdiChildItOffersAChildRuleOfTheFramesRule) {

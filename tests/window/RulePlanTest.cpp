@@ -122,24 +122,6 @@ TEST(RulePlan, AFailureAtAnyStepLosesNothing) {
   }
 }
 
-TEST(RulePlan, ApplyStepRefusesWhatTheListDoesNotHold) {
-  RuleList list = Sample();
-  RuleStep step;
-  step.kind = RuleStep::kDelete;
-  step.index = 3;
-  EXPECT_FALSE(ApplyStep(list, step));
-  step.kind = RuleStep::kInsert;
-  step.index = 4;
-  EXPECT_FALSE(ApplyStep(list, step));
-  step.index = 0;
-  step.parent = 3;
-  EXPECT_FALSE(ApplyStep(list, step));
-  step.kind = RuleStep::kSet;
-  step.parent = 1;  // B has no children
-  EXPECT_FALSE(ApplyStep(list, step));
-  EXPECT_EQ(Describe(list), "A(a1,a2) B C(c1)");
-}
-
 TEST(RulePlan, CopyNamesGetTheSuffixOnlyWhenItFits) {
   TargetRecord unnamed = Rule("");
   AppendToName(unnamed, " copy", kLeads);

@@ -3,8 +3,9 @@
 // finder in use comes from the finder's own test).
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "PlenaraInstance.h"
-#include "RuleInput.h"
 #include "Screenshots.h"
 #include "WindowDriver.h"
 #include "app/Commands.h"
@@ -19,33 +20,21 @@ TEST(Screenshots, SettingsWindowRuleEditorAndAboutBox) {
   ASSERT_NE(window, nullptr);
   const std::string folder = PictureFolder();
 
-  RuleInput notepad;
-  notepad.name = L"メモ帳を左半分に";
-  notepad.className = L"Notepad";
-  notepad.classMatch = kMatchEquals;
-  notepad.title = L" - メモ帳";
+  TargetRecord notepad = NewRule(L"メモ帳を左半分に", "Notepad", kMatchEquals);
+  std::strcpy(notepad.titlePattern, Ansi(L" - メモ帳").c_str());
   notepad.titleMatch = kMatchEnds;
   notepad.sizeAction = kSizeSet;
-  notepad.widthMode = kSizePercent;
-  notepad.width = L"50";
-  notepad.heightMode = kSizePercent;
-  notepad.height = L"100";
-  notepad.position = true;
-  notepad.xAnchor = kAnchorNear;
-  notepad.yAnchor = kAnchorNear;
-  RuleInput editor;
-  editor.name = L"エディターの子ウィンドウ";
-  editor.className = L"MDIChild";
-  editor.classMatch = kMatchContains;
+  notepad.widthSpec = {kSizePercent, {}, 50};
+  notepad.heightSpec = {kSizePercent, {}, 100};
+  notepad.positionAction = kPositionSet;
+  notepad.xSpec = {kAnchorNear, kOffsetFlush, {}, 0};
+  notepad.ySpec = {kAnchorNear, kOffsetFlush, {}, 0};
+  TargetRecord editor = NewRule(L"エディターの子ウィンドウ", "MDIChild", kMatchContains);
   editor.sizeAction = kSizeMaximize;
-  RuleInput browser;
-  browser.name = L"ブラウザーを前面に";
-  browser.className = L"MozillaWindowClass";
-  browser.classMatch = kMatchEquals;
-  browser.activate = true;
-  browser.applyOnce = true;
+  TargetRecord browser = NewRule(L"ブラウザーを前面に", "MozillaWindowClass", kMatchEquals);
+  browser.activate = 1;
 
-  const auto add = [&](int button, const RuleInput& input) {
+  const auto add = [&](int button, const TargetRecord& input) {
     Click(window, button);
     HWND dialog = WaitOwnedWindow(window, IDC_NAME);
     ASSERT_NE(dialog, nullptr);

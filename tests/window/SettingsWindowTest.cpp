@@ -8,27 +8,22 @@
 
 #include "MonitorTestSupport.h"
 #include "PlenaraInstance.h"
-#include "RuleInput.h"
 #include "WindowDriver.h"
 #include "settings/window/WindowIds.h"
 
 namespace {
 
-RuleInput Placing(const wchar_t* className, const wchar_t* x, const wchar_t* y, const wchar_t* w, const wchar_t* h) {
-  RuleInput input;
-  input.className = className;
-  input.classMatch = kMatchEquals;
-  input.sizeAction = kSizeSet;
-  input.widthMode = input.heightMode = kSizeAbsolute;
-  input.width = w;
-  input.height = h;
-  input.position = true;
-  input.xAnchor = input.yAnchor = kAnchorNear;
-  input.xOffset = input.yOffset = kOffsetPixels;
-  input.x = x;
-  input.y = y;
-  input.applyOnce = false;
-  return input;
+// A rule that sizes and places the windows of a class, again at every scan.
+TargetRecord Placing(const wchar_t* name, const char* className, int32_t x, int32_t y, int32_t width, int32_t height) {
+  TargetRecord rule = NewRule(name, className, kMatchEquals);
+  rule.sizeAction = kSizeSet;
+  rule.widthSpec = {kSizeAbsolute, {}, width};
+  rule.heightSpec = {kSizeAbsolute, {}, height};
+  rule.positionAction = kPositionSet;
+  rule.xSpec = {kAnchorNear, kOffsetPixels, {}, x};
+  rule.ySpec = {kAnchorNear, kOffsetPixels, {}, y};
+  rule.applyOnce = 0;
+  return rule;
 }
 
 // Equal byte for byte; otherwise says where they differ.
@@ -50,7 +45,7 @@ TargetRecord Renamed(TargetRecord record, const std::string& name) {
 }
 
 // Opens the editor with a click on button, types input and confirms it.
-void AddThroughEditor(HWND window, int button, const RuleInput& input) {
+void AddThroughEditor(HWND window, int button, const TargetRecord& input) {
   Click(window, button);
   HWND editor = WaitOwnedWindow(window, IDC_NAME);
   ASSERT_NE(editor, nullptr);
@@ -65,42 +60,47 @@ class SettingsWindowTest : public ::testing::Test {
   PlenaraInstance plenara_{Companion::kReal};
 };
 
-TEST_F(SettingsWindowTest, EditsReachTheProgramAreSavedAndComeBackAfterARestart) {
+TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAfterARestart) {
+  Fixture& fixture = SharedFixture();
+  ASSERT_TRUE(fixture.Ready());
+  HWND frame = fixture.MdiFrame("PlenaraPlacedFrame", "placed frame", Box{700, 300, 300, 300});
+  HWND mdiChild = frame ? fixture.MdiChild(frame, "PlenaraPlacedChild", "child", Box{40, 40, 120, 90}) : nullptr;
+  ASSERT_NE(mdiChild, nullptr);
   ASSERT_TRUE(StartReal(plenara_));
   HANDLE process = plenara_.Process().Handle();
   HWND window = OpenPropertyWindow(plenara_);
   ASSERT_NE(window, nullptr);
 
-  RuleInput notepad = Placing(L"Notepad", L"-10", L"0", L"800", L"50");
-  notepad.name = L"メモ帳を左上に";
-  notepad.title = L"無題";
-  notepad.titleMatch = kMatchBegins;
-  notepad.heightMode = kSizePercent;
-  notepad.yAnchor = kAnchorFar;
-  notepad.yOffset = kOffsetFlush;
-  notepad.activate = true;
-  RuleInput child;
-  child.name = L"子ウィンドウ";
-  child.className = L"PlenaraFixtureChild";
+  TargetRecord frameRule = Placing(L"枠を左上に", "PlenaraPlacedFrame", 16, 24, 400, 300);
+  std::strcpy(frameRule.titlePattern, "placed");
+  frameRule.titleMatch = kMatchBegins;
+  TargetRecord child = Placing(L"子ウィンドウ", "PlacedChild", 5, 6, 160, 120);
   child.classMatch = kMatchContains;
-  child.sizeAction = kSizeMaximize;
-  RuleInput doomed;
-  doomed.name = L"消す対象";
-  doomed.enabled = false;
+  TargetRecord doomed = NewRule(L"消す対象");
+  doomed.enabled = 0;
 
-  AddThroughEditor(window, IDC_TARGET_ADD, notepad);
+  AddThroughEditor(window, IDC_TARGET_ADD, frameRule);
   AddThroughEditor(window, IDC_CHILD_ADD, child);
   ASSERT_TRUE(WaitForRules(process, [](const HeldRules& l) { return l.size() == 1 && l[0].children.size() == 1; }));
+  // The rules place another program's window and the MDI child inside it.
+  EXPECT_TRUE(WaitFor([&] {
+    const Box box = BoxOf(frame);
+    return box.x == 16 && box.y == 24 && box.width == 400 && box.height == 300;
+  }, 20000)) << "the frame is at " << BoxOf(frame).x << "," << BoxOf(frame).y;
+  EXPECT_TRUE(WaitFor([&] {
+    const Box box = ClientBoxOf(GetParent(mdiChild), mdiChild);
+    return box.x == 5 && box.y == 6 && box.width == 160 && box.height == 120;
+  }, 20000)) << "the child is at " << ClientBoxOf(GetParent(mdiChild), mdiChild).x;
 
   // Edit: only the name changes; the child stays with its target.
   Click(window, IDC_TARGET_EDIT);
   HWND editor = WaitOwnedWindow(window, IDC_NAME);
   ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(FieldText(editor, IDC_NAME), Ansi(notepad.name));
-  Type(editor, IDC_NAME, L"メモ帳");
+  EXPECT_EQ(FieldText(editor, IDC_NAME), std::string(RuleName(frameRule)));
+  Type(editor, IDC_NAME, L"枠");
   Click(editor, IDOK);
   ASSERT_TRUE(WaitGone(editor));
-  const std::string edited = Ansi(L"メモ帳");
+  const std::string edited = Ansi(L"枠");
   const std::string copied = edited + Ansi(L" のコピー");
 
   // Copy goes right after the original with its child; then up to the top.
@@ -113,7 +113,7 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramAreSavedAndComeBackAfterARestart)
   // Another target, deleted again once the question is answered.
   AddThroughEditor(window, IDC_TARGET_ADD, doomed);
   ASSERT_TRUE(WaitFor([&] { return SelectedListRow(window, IDC_TARGETS) == 2; }));
-  EXPECT_TRUE(SameRecord(ProgramRules(process)[2].record, RecordOf(doomed)));
+  EXPECT_TRUE(SameRecord(ProgramRules(process)[2].record, doomed));
   Click(window, IDC_TARGET_DELETE);
   HWND question = WaitOwnedWindow(window, IDYES);
   ASSERT_NE(question, nullptr);
@@ -134,11 +134,11 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramAreSavedAndComeBackAfterARestart)
 
   const auto expectList = [&](const HeldRules& rules) {
     ASSERT_EQ(rules.size(), 2u);
-    EXPECT_TRUE(SameRecord(rules[0].record, Renamed(RecordOf(notepad), copied)));
-    EXPECT_TRUE(SameRecord(rules[1].record, Renamed(RecordOf(notepad), edited)));
+    EXPECT_TRUE(SameRecord(rules[0].record, Renamed(frameRule, copied)));
+    EXPECT_TRUE(SameRecord(rules[1].record, Renamed(frameRule, edited)));
     for (const HeldTarget& target : rules) {
       ASSERT_EQ(target.children.size(), 1u);
-      EXPECT_TRUE(SameRecord(target.children[0], RecordOf(child)));
+      EXPECT_TRUE(SameRecord(target.children[0], child));
     }
   };
   expectList(ProgramRules(process));
@@ -153,6 +153,7 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramAreSavedAndComeBackAfterARestart)
   expectList(ProgramRules(plenara_.Process().Handle()));
   EXPECT_EQ(ActiveSettings().monitorInterval, 750);
   EXPECT_EQ(ActiveSettings().reapplyOnWorkAreaChange, 0);
+  fixture.DestroyAll();
 }
 
 TEST_F(SettingsWindowTest, TheEditorNamesWhatItCannotTakeAndTheButtonsFollowTheState) {
@@ -205,38 +206,6 @@ TEST_F(SettingsWindowTest, TheEditorNamesWhatItCannotTakeAndTheButtonsFollowTheS
   }));
   Click(window, IDC_START);
   ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(GetDlgItem(window, IDC_START)); }));
-}
-
-TEST_F(SettingsWindowTest, RulesMadeInTheWindowPlaceAnotherProgramsWindows) {
-  Fixture& fixture = SharedFixture();
-  ASSERT_TRUE(fixture.Ready());
-  HWND top = fixture.Top("PlenaraPlacedTop", "placed", Box{700, 40, 200, 150});
-  HWND frame = fixture.MdiFrame("PlenaraPlacedFrame", "frame", Box{700, 300, 300, 300});
-  HWND child = frame ? fixture.MdiChild(frame, "PlenaraPlacedChild", "child", Box{40, 40, 120, 90}) : nullptr;
-  ASSERT_NE(child, nullptr);
-  ASSERT_TRUE(StartReal(plenara_));
-  HWND window = OpenPropertyWindow(plenara_);
-  ASSERT_NE(window, nullptr);
-
-  AddThroughEditor(window, IDC_TARGET_ADD, Placing(L"PlenaraPlacedTop", L"16", L"24", L"320", L"240"));
-  EXPECT_TRUE(WaitFor([&] {
-    const Box box = BoxOf(top);
-    return box.x == 16 && box.y == 24 && box.width == 320 && box.height == 240;
-  }, 20000)) << "the window is at " << BoxOf(top).x << "," << BoxOf(top).y;
-
-  // A rule for the frame, and a child rule under it placing the MDI child.
-  RuleInput frameRule;
-  frameRule.className = L"PlenaraPlacedFrame";
-  frameRule.classMatch = kMatchEquals;
-  AddThroughEditor(window, IDC_TARGET_ADD, frameRule);
-  ASSERT_TRUE(WaitFor([&] { return SelectedListRow(window, IDC_TARGETS) == 1; }));
-  AddThroughEditor(window, IDC_CHILD_ADD, Placing(L"PlenaraPlacedChild", L"5", L"6", L"160", L"120"));
-  HWND client = GetParent(child);
-  EXPECT_TRUE(WaitFor([&] {
-    const Box box = ClientBoxOf(client, child);
-    return box.x == 5 && box.y == 6 && box.width == 160 && box.height == 120;
-  }, 20000)) << "the child is at " << ClientBoxOf(client, child).x << "," << ClientBoxOf(client, child).y;
-  fixture.DestroyAll();
 }
 
 }  // namespace

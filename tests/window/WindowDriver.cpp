@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "Screenshots.h"
 #include "app/Commands.h"
@@ -118,6 +119,46 @@ int SelectedListRow(HWND dialog, int listId) {
 
 int ListRowCount(HWND dialog, int listId) {
   return static_cast<int>(SendMessageA(GetDlgItem(dialog, listId), LVM_GETITEMCOUNT, 0, 0));
+}
+
+TargetRecord NewRule(const wchar_t* name, const char* className, uint8_t classMatch) {
+  TargetRecord rule = DefaultRule();
+  std::strncpy(RuleName(rule), Ansi(name).c_str(), kMaxNameBytes);
+  std::strncpy(rule.classPattern, className, kMaxPatternBytes);
+  rule.classMatch = classMatch;
+  return rule;
+}
+
+namespace {
+
+void TypeAnsi(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
+
+void TypeNumber(HWND dialog, int id, int32_t value) { TypeAnsi(dialog, id, std::to_string(value).c_str()); }
+
+}  // namespace
+
+void FillEditor(HWND editor, const TargetRecord& rule) {
+  TypeAnsi(editor, IDC_NAME, RuleName(rule));
+  Choose(editor, IDC_CLASS_MODE, rule.classMatch);
+  TypeAnsi(editor, IDC_CLASS, rule.classPattern);
+  Choose(editor, IDC_TITLE_MODE, rule.titleMatch);
+  TypeAnsi(editor, IDC_TITLE, rule.titlePattern);
+  Choose(editor, IDC_SIZE_ACTION, rule.sizeAction);
+  Choose(editor, IDC_WIDTH_MODE, rule.widthSpec.mode);
+  TypeNumber(editor, IDC_WIDTH, rule.widthSpec.value);
+  Choose(editor, IDC_HEIGHT_MODE, rule.heightSpec.mode);
+  TypeNumber(editor, IDC_HEIGHT, rule.heightSpec.value);
+  SetCheck(editor, IDC_POSITION, rule.positionAction == kPositionSet);
+  Choose(editor, IDC_X_ANCHOR, rule.xSpec.anchor);
+  Choose(editor, IDC_X_OFFSET, rule.xSpec.offsetKind);
+  TypeNumber(editor, IDC_X, rule.xSpec.value);
+  Choose(editor, IDC_Y_ANCHOR, rule.ySpec.anchor);
+  Choose(editor, IDC_Y_OFFSET, rule.ySpec.offsetKind);
+  TypeNumber(editor, IDC_Y, rule.ySpec.value);
+  SetCheck(editor, IDC_ACTIVATE, rule.activate != 0);
+  SetCheck(editor, IDC_CLOSE_WINDOW, rule.close != 0);
+  SetCheck(editor, IDC_ENABLED, rule.enabled != 0);
+  SetCheck(editor, IDC_APPLY_ONCE, rule.applyOnce != 0);
 }
 
 HeldRules ProgramRules(HANDLE process) {

@@ -40,6 +40,11 @@ std::string FieldText(HWND dialog, int id);
 int SelectedListRow(HWND dialog, int listId);
 int ListRowCount(HWND dialog, int listId);
 
+// A new rule's record (as the editor starts it) with a name and a class condition.
+TargetRecord NewRule(const wchar_t* name, const char* className = "", uint8_t classMatch = kMatchAny);
+// Types every field of rule into an open rule editor, as a user would.
+void FillEditor(HWND editor, const TargetRecord& rule);
+
 // The rule list as the program holds it, read from its memory.
 struct HeldTarget {
   TargetRecord record;

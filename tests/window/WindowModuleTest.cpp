@@ -51,7 +51,8 @@ TEST(WindowModule, HelpAsksTheProgramForThePageOrTheField) {
   ASSERT_NE(mapping, nullptr);
   ASSERT_EQ(existed, 0) << "another Plenara holds the block";
   auto* block = static_cast<SharedBlock*>(view);
-  WNDCLASSEXA wc = {sizeof wc};
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
   wc.lpfnWndProc = HostProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = kHostClass;
