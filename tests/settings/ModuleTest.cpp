@@ -145,24 +145,11 @@ TEST_F(ModuleTest, SampleRoundTripLeavesTheFileAsItWas) {
   EXPECT_EQ(ReadWholeFile(ini_ + ".bak"), text);
 }
 
-TEST_F(ModuleTest, WindowExportsShowNothingYetAndTouchNothing) {
-  ASSERT_TRUE(CallCompanion("ReadSetting"));
-  std::vector<uint8_t> before(kBlockSize);
-  std::memcpy(before.data(), Block(), kBlockSize);
-  EXPECT_TRUE(CallCompanion("OpenAboutBox"));
-  EXPECT_TRUE(CallCompanion("OpenPropertyWindow"));
-  EXPECT_EQ(std::memcmp(before.data(), Block(), kBlockSize), 0);
-  EXPECT_EQ(Block()->aboutWindow, 0u);
-  EXPECT_EQ(Block()->propertyWindow, 0u);
-}
-
 TEST_F(ModuleTest, LoadedAndFreedAHundredTimesLeavesNothingBehind) {
   ASSERT_TRUE(WriteWholeFile(ini_, FormatSystem(SampleModel())));
   auto cycle = [this] {
     FreshStart();
     CallCompanion("ReadSetting");
-    CallCompanion("OpenAboutBox");
-    CallCompanion("OpenPropertyWindow");
     CallCompanion("WriteSetting");
   };
   cycle();  // the first round may set up what the system keeps for the process
