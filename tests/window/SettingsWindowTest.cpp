@@ -8,6 +8,7 @@
 
 #include "MonitorTestSupport.h"
 #include "PlenaraInstance.h"
+#include "Screenshots.h"
 #include "WindowDriver.h"
 #include "settings/window/WindowIds.h"
 
@@ -97,6 +98,7 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAf
   HWND editor = WaitOwnedWindow(window, IDC_NAME);
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(FieldText(editor, IDC_NAME), std::string(RuleName(frameRule)));
+  EXPECT_TRUE(SaveWindowPicture(editor, PictureFolder(), "rule-editor.png"));
   Type(editor, IDC_NAME, L"枠");
   Click(editor, IDOK);
   ASSERT_TRUE(WaitGone(editor));
@@ -142,6 +144,7 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAf
     }
   };
   expectList(ProgramRules(process));
+  EXPECT_TRUE(SaveWindowPicture(window, PictureFolder(), "settings-window.png"));
   // Saved at once: the file already holds the last change.
   const std::string ini = ReadWholeFile(plenara_.Dir().File("Plenara.ini"));
   EXPECT_NE(ini.find(copied), std::string::npos);

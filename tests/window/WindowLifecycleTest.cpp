@@ -10,6 +10,7 @@
 #include <string>
 
 #include "PlenaraInstance.h"
+#include "Screenshots.h"
 #include "WindowDriver.h"
 #include "app/Commands.h"
 #include "settings/window/WindowIds.h"
@@ -167,24 +168,18 @@ TEST_F(LifecycleTest, TheAboutBoxShowsTheVersionTheUserAndTheFiles) {
   PostMessageA(plenara_.MainWindow(), WM_COMMAND, kCmdAbout, 0);
   HWND about = WaitAboutWindow();
   ASSERT_NE(about, nullptr);
-  std::string user;
-  {
-    BlockView block;
-    user = block->userName;
-  }
+  const std::string user = BlockView()->userName;
   EXPECT_EQ(FieldText(about, IDC_PRODUCT), "Plenara");
   EXPECT_EQ(FieldText(about, IDC_VERSION), Ansi(L"バージョン 1.0.0"));
   EXPECT_EQ(FieldText(about, IDC_USER), Ansi(L"使用者: ") + user);
   EXPECT_EQ(FieldText(about, IDC_INI_PATH), plenara_.Dir().File("Plenara.ini"));
   EXPECT_EQ(FieldText(about, IDC_HELP_PATH), plenara_.Dir().File("Plenara.chm"));
+  EXPECT_TRUE(SaveWindowPicture(about, PictureFolder(), "about-box.png"));
   // A second request while it is open changes nothing.
   PostMessageA(plenara_.MainWindow(), WM_COMMAND, kCmdAbout, 0);
   Click(about, IDOK);
   ASSERT_TRUE(WaitGone(about));
-  ASSERT_TRUE(WaitFor([] {
-    BlockView block;
-    return block->aboutWindow == 0;
-  }));
+  ASSERT_TRUE(WaitFor([] { return BlockView()->aboutWindow == 0; }));
   EXPECT_EQ(plenara_.Close(), 0u);
 }
 
