@@ -1,142 +1,72 @@
 #!/usr/bin/env bash
 # Checks the compiled help file from the outside, with 7z:
 #   HelpFileCheck.sh SEVENZIP PLENARA_CHM HELP_SOURCE_DIR
-# - every topic, the contents (.hhc), the index (.hhk) and the system files
-#   (#SYSTEM, #IVB, #STRINGS) are in it;
+# - the system files, the contents, the index and every topic are in it;
 # - #SYSTEM names a Japanese help file (LCID 0x0411) with its contents,
 #   index and a default topic that exists;
-# - every context number of HelpIds.h resolves through #IVB and #STRINGS to
-#   a topic inside the file, and #IVB holds no number the header lacks;
+# - the context map (#IVB) holds exactly the numbers HelpIds.h defines, each
+#   leading through #STRINGS to a topic named as a path inside the file;
 # - every topic is Shift_JIS text that says so, and every entry of the
 #   contents and the index leads to a topic in the file.
 set -uo pipefail
-
-sevenzip=$1
-chm=$2
-sources=$3
+sevenzip=$1 chm=$2 sources=$3
 
 failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 [ -f "$chm" ] || { echo "FAIL: $chm does not exist" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+"$sevenzip" x -y -o"$work/files" "$chm" > "$work/log" 2>&1 || { cat "$work/log" >&2; fail "7z cannot extract $chm"; }
+files=$work/files
+has() { [ -f "$files/${1#/}" ]; }
 
-# Paths inside the file, without their leading slash.
-"$sevenzip" l -slt "$chm" > "$work/listing" 2>&1 || { cat "$work/listing" >&2; echo "FAIL: 7z cannot list $chm" >&2; exit 1; }
-sed -n 's/^Path = //p' "$work/listing" | sed '1d; s#^/##' | sort > "$work/names"
-"$sevenzip" x -y -o"$work/files" "$chm" > /dev/null 2>&1 || fail "7z cannot extract every file of $chm"
-declare -A in_file
-while read -r name; do in_file[$name]=1; done < "$work/names"
-has() { [ -n "${in_file[$1]:-}" ]; }
-extract() { cat "$work/files/$1" 2>/dev/null; }
-# Unsigned bytes of a file, one per line.
-bytes_of() { od -An -v -tu1 "$1" | tr -s ' ' '\n' | sed '/^$/d'; }
-
-for special in '#SYSTEM' '#IVB' '#STRINGS' Plenara.hhc Plenara.hhk plenara.css; do
-  has "$special" || fail "$special is missing"
+for name in '#SYSTEM' '#IVB' '#STRINGS' Plenara.hhc Plenara.hhk plenara.css "$sources"/*.htm; do
+  has "${name##*/}" || fail "${name##*/} is missing"
 done
-topics=0
-for source in "$sources"/*.htm; do
-  topic=${source##*/}
-  topics=$((topics + 1))
-  has "$topic" || fail "topic $topic is missing"
-done
-[ "$topics" -gt 0 ] || fail "no topics in $sources"
 
 # #SYSTEM: a version DWORD, then records of code (WORD), length (WORD), data.
-extract '#SYSTEM' > "$work/system"
-mapfile -t sys < <(bytes_of "$work/system")
-declare -A record
-i=4
-while [ $((i + 4)) -le ${#sys[@]} ]; do
-  code=$((sys[i] | sys[i + 1] << 8))
-  length=$((sys[i + 2] | sys[i + 3] << 8))
-  record[$code]="$((i + 4)) $length"
-  i=$((i + 4 + length))
+mapfile -t sys < <(od -An -v -tu1 "$files/#SYSTEM" | tr -s ' ' '\n' | sed '/^$/d')
+declare -A at
+for ((i = 4; i + 4 <= ${#sys[@]}; i += 4 + (sys[i + 2] | sys[i + 3] << 8))); do
+  at[$((sys[i] | sys[i + 1] << 8))]=$((i + 4))
 done
-# The NUL-terminated text at byte offset $2 of file $1.
-text_at() { tail -c +$(($2 + 1)) "$1" | tr '\0' '\n' | head -n 1; }
-system_string() {  # the text of record $1
-  local at length
-  read -r at length <<<"${record[$1]:-0 0}"
-  [ "$length" -gt 0 ] && text_at "$work/system" "$at"
-}
-if [ -n "${record[4]:-}" ]; then
-  read -r at _ <<<"${record[4]}"
-  lcid=$((sys[at] | sys[at + 1] << 8 | sys[at + 2] << 16 | sys[at + 3] << 24))
-  [ "$lcid" -eq $((0x0411)) ] || fail "#SYSTEM gives the language $(printf '0x%04X' "$lcid"), not Japanese (0x0411)"
-else
-  fail "#SYSTEM has no language record"
-fi
-[ "$(system_string 0)" = Plenara.hhc ] || fail "#SYSTEM does not name Plenara.hhc as the contents"
-[ "$(system_string 1)" = Plenara.hhk ] || fail "#SYSTEM does not name Plenara.hhk as the index"
-default_topic=$(system_string 2)
-has "${default_topic#/}" || fail "the default topic '$default_topic' is not in the file"
+text_of() { [ -n "${at[$1]:-}" ] && tail -c +$((at[$1] + 1)) "$files/#SYSTEM" | tr '\0' '\n' | head -n 1; }
+lcid=-1
+[ -n "${at[4]:-}" ] && lcid=$((sys[at[4]] | sys[at[4] + 1] << 8 | sys[at[4] + 2] << 16 | sys[at[4] + 3] << 24))
+[ "$lcid" -eq $((0x0411)) ] || fail "#SYSTEM does not give the language as Japanese (0x0411)"
+[ "$(text_of 0)" = Plenara.hhc ] || fail "#SYSTEM does not name Plenara.hhc as the contents"
+[ "$(text_of 1)" = Plenara.hhk ] || fail "#SYSTEM does not name Plenara.hhk as the index"
+has "$(text_of 2)" || fail "the default topic '$(text_of 2)' is not in the file"
 
 # #IVB: a DWORD byte count, then (context number, #STRINGS offset) pairs.
-extract '#IVB' > "$work/ivb"
-extract '#STRINGS' > "$work/strings"
-mapfile -t ivb < <(od -An -v -tu4 "$work/ivb" | tr -s ' ' '\n' | sed '/^$/d')
-[ "${#ivb[@]}" -ge 1 ] && [ "${ivb[0]}" -eq $(((${#ivb[@]} - 1) * 4)) ] || fail "#IVB's byte count does not match its length"
-declare -A topic_of
+mapfile -t ivb < <(od -An -v -tu4 "$files/#IVB" | tr -s ' ' '\n' | sed '/^$/d')
+[ "${ivb[0]:-x}" = $(((${#ivb[@]} - 1) * 4)) ] || fail "#IVB's byte count does not match its length"
 for ((k = 1; k + 1 < ${#ivb[@]}; k += 2)); do
-  number=${ivb[k]}
-  offset=${ivb[k + 1]}
-  topic_of[$number]=$(text_at "$work/strings" "$offset")
+  topic=$(tail -c +$((ivb[k + 1] + 1)) "$files/#STRINGS" | tr '\0' '\n' | head -n 1)
+  [[ $topic == *.htm && $topic != /* && $topic != *:* ]] && has "$topic" ||
+    fail "context number ${ivb[k]} leads to '$topic', which is no topic inside the file"
 done
-
-declare -A defined
-while read -r _ id number _; do
-  defined[$number]=$id
-  topic=${topic_of[$number]:-}
-  if [ -z "$topic" ]; then
-    fail "$id ($number) is not in the context map"
-  elif ! has "${topic#/}"; then
-    fail "$id ($number) leads to '$topic', which is not in the file"
-  elif [[ $topic != *.htm ]]; then
-    fail "$id ($number) leads to '$topic', which is no topic"
-  fi
-done < <(grep -E '^#define IDH_[A-Z0-9_]+ [0-9]+$' "$sources/HelpIds.h")
-[ "${#defined[@]}" -gt 0 ] || fail "HelpIds.h defines no context numbers"
-[ "$(grep -c '^#define' "$sources/HelpIds.h")" -eq "${#defined[@]}" ] ||
+in_map=$(for ((k = 1; k < ${#ivb[@]}; k += 2)); do echo "${ivb[k]}"; done | sort -nu)
+defined=$(sed -n 's/^#define IDH_[A-Z0-9_]* \([0-9]*\)$/\1/p' "$sources/HelpIds.h" | sort -nu)
+[ -n "$defined" ] || fail "HelpIds.h defines no context numbers"
+[ "$(grep -c '^#define' "$sources/HelpIds.h")" -eq "$(wc -l <<<"$defined")" ] ||
   fail "HelpIds.h has a #define that is not 'IDH_NAME NUMBER' or reuses a number"
-for number in "${!topic_of[@]}"; do
-  [ -n "${defined[$number]:-}" ] || fail "the context map holds $number, which HelpIds.h does not define"
-done
+[ "$in_map" = "$defined" ] || fail "the context map and HelpIds.h differ: $(diff <(echo "$in_map") <(echo "$defined") | grep '^[<>]' | tr '\n' ' ')"
 
 # Topics are Shift_JIS and declare it; contents and index lead into the file.
-while read -r name; do
-  case $name in
-    *.htm)
-      iconv -f CP932 -t UTF-8 "$work/files/$name" > /dev/null 2>&1 || fail "$name is not Shift_JIS text"
-      grep -qi 'charset=Shift_JIS' "$work/files/$name" || fail "$name does not declare charset=Shift_JIS"
-      ;;
-  esac
-done < "$work/names"
+for topic in "$files"/*.htm "$files/Plenara.hhc" "$files/Plenara.hhk"; do
+  iconv -f CP932 -t UTF-8 "$topic" > /dev/null 2>&1 || fail "${topic##*/} is not Shift_JIS text"
+  [[ $topic != *.htm ]] || grep -qi 'charset=Shift_JIS' "$topic" || fail "${topic##*/} does not declare charset=Shift_JIS"
+done
 for map in Plenara.hhc Plenara.hhk; do
-  extract "$map" > "$work/map"
-  iconv -f CP932 -t UTF-8 "$work/map" > /dev/null 2>&1 || fail "$map is not Shift_JIS text"
-  grep -o '<param name="Local" value="[^"]*"' "$work/map" | sed 's/.*value="//; s/"$//' | sort -u > "$work/locals"
-  [ -s "$work/locals" ] || fail "$map has no entries"
-  declare -A listed=()
-  while read -r local; do
-    listed[$local]=1
-    has "$local" || fail "$map leads to $local, which is not in the file"
-  done < "$work/locals"
-  if [ "$map" = Plenara.hhc ]; then
-    for source in "$sources"/*.htm; do
-      [ -n "${listed[${source##*/}]:-}" ] || fail "${source##*/} is not in the contents"
-    done
-  fi
-  unset listed
+  locals=$(grep -o '<param name="Local" value="[^"]*"' "$files/$map" | sed 's/.*value="//; s/"$//' | sort -u)
+  [ -n "$locals" ] || fail "$map has no entries"
+  for local in $locals; do has "$local" || fail "$map leads to $local, which is not in the file"; done
+done
+for source in "$sources"/*.htm; do
+  grep -q "value=\"${source##*/}\"" "$files/Plenara.hhc" || fail "${source##*/} is not in the contents"
 done
 
-if [ "$failures" -gt 0 ]; then
-  echo "$failures problem(s) in $chm" >&2
-  exit 1
-fi
-echo "$chm: $topics topics, ${#defined[@]} context numbers, contents and index in order"
+[ "$failures" -eq 0 ] || { echo "$failures problem(s) in $chm" >&2; exit 1; }
+echo "$chm: contents, index and context map in order"

@@ -1,181 +1,62 @@
-// The real module loaded by the real program: Plenara.exe and
-// PlenaraDLL.dll copied into a scratch folder, started, looked at through
-// the shared block and its rule-list messages, and ended with WM_CLOSE.
+// The real module loaded by the real program: Plenara.exe with
+// PlenaraDLL.dll beside it in a scratch folder, looked at through the shared
+// block, and ended with WM_CLOSE.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "BlockHelpers.h"
+#include "PlenaraInstance.h"
 #include "SampleSettings.h"
-#include "TestSupport.h"
 #include "app/Commands.h"
 #include "settings/CompanionState.h"
-#include "settings/SettingsFile.h"
-#include "settings/SettingsFormat.h"
-#include "shared/SharedBlock.h"
 
 namespace {
 
-// One run of the program in its own folder. The test maps the block only
-// while the program runs: a holder left behind would make the next start
-// a second instance.
-class Program {
- public:
-  explicit Program(const ScratchDir& dir) : dir_(dir) {}
-  ~Program() { Stop(); }
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
+// Starts the program with the real module and waits until the module has
+// read the file (inside WM_CREATE) and the message loop runs.
+bool StartWithModule(PlenaraInstance& plenara) {
+  if (!CopyFileTo(ExeDir() + "PlenaraDLL.dll", plenara.Dir().File("PlenaraDLL.dll")) || !plenara.Start()) return false;
+  BlockView block;  // closed again at once: a holder left behind would make the next start a second instance
+  DWORD_PTR result = 0;
+  return block.Existed() && WaitFor([&] { return LoadCompanionState(*block.Get()).signature == kCompanionSignature; }) &&
+         SendMessageTimeoutA(plenara.MainWindow(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
+}
 
-  bool Start() {
-    if (!process_.Start(dir_.File("Plenara.exe"), "", dir_.Path())) return false;
-    if (!WaitFor([this] { return (main_ = FindWindowOfProcess(kMainClassName, process_.Pid())) != nullptr; })) {
-      return false;
-    }
-    mapping_ = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, kBlockName);
-    if (mapping_) view_ = static_cast<SharedBlock*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0));
-    if (!view_) return false;
-    // The window exists while its WM_CREATE, and ReadSetting inside it, is
-    // still running: wait for the module's mark, then for the message loop.
-    if (!WaitFor([this] { return LoadCompanionState(*view_).signature == kCompanionSignature; })) return false;
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(main_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
-  }
-
-  // Ends the program the way the tray menu's exit does; true when it ended.
-  bool Stop() {
-    if (view_) UnmapViewOfFile(view_);
-    if (mapping_) CloseHandle(mapping_);
-    view_ = nullptr;
-    mapping_ = nullptr;
-    if (!process_.Running()) return true;
-    PostMessageA(main_, WM_CLOSE, 0, 0);
-    return process_.WaitExit(20000) == 0;
-  }
-
-  const SharedBlock& Block() const { return *view_; }
-  HWND Main() const { return main_; }
-
-  // The rule list as the program holds it, read through its own messages.
-  SettingsModel RulesAndSettings() const {
-    SettingsModel model;
-    model.general.monitorInterval = view_->activeSettings.monitorInterval;
-    model.general.reapplyOnWorkAreaChange = view_->activeSettings.reapplyOnWorkAreaChange;
-    model.general.openSettingsAtStart = OpenAtStartPreference(view_->activeSettings);
-    model.general.monitoringEnabled = view_->monitoringEnabled;
-    for (int32_t t = 0; t < view_->NumOfTargets; ++t) {
-      SendMessageA(main_, kMsgGetRecord, t, -1);
-      TargetRules rules;
-      rules.record = view_->transferRecord;
-      const LRESULT children = SendMessageA(main_, kMsgGetChildCount, t, 0);
-      for (LRESULT c = 0; c < children; ++c) {
-        SendMessageA(main_, kMsgGetRecord, c, t);
-        AddChild(rules, view_->transferRecord);
-      }
-      model.targets.Append(std::move(rules));
-    }
-    return model;
-  }
-
- private:
-  const ScratchDir& dir_;
-  ChildProcess process_;
-  HWND main_ = nullptr;
-  HANDLE mapping_ = nullptr;
-  SharedBlock* view_ = nullptr;
-};
-
-class ProgramTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(CopyFileTo(ExeDir() + "Plenara.exe", dir_.File("Plenara.exe")));
-    ASSERT_TRUE(CopyFileTo(ExeDir() + "PlenaraDLL.dll", dir_.File("PlenaraDLL.dll")));
-  }
-
-  SettingsModel Saved() {
-    LoadedFile loaded;
-    SettingsModel model = LoadFile(ini_, loaded);
-    EXPECT_EQ(loaded.read, FileRead::kRead);
-    EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
-    return model;
-  }
-
-  ScratchDir dir_{"settings-program"};
-  const std::string ini_ = dir_.File("Plenara.ini");
-};
-
-TEST_F(ProgramTest, FirstStartThenMonitoringAsAtTheLastExit) {
+TEST(Program, FirstStartThenMonitoringAsAtTheLastExit) {
+  PlenaraInstance first(Companion::kNone);
+  const std::string ini = first.Dir().File("Plenara.ini");
+  ASSERT_TRUE(StartWithModule(first));
+  EXPECT_EQ(GetFileAttributesA(ini.c_str()), INVALID_FILE_ATTRIBUTES);  // reading writes nothing
   {
-    Program program(dir_);
-    ASSERT_TRUE(program.Start());
-    EXPECT_EQ(program.Block().monitoringEnabled, 1);
-    EXPECT_EQ(program.Block().openSettingsAtStart, 1);
-    EXPECT_EQ(program.Block().activeSettings.monitorInterval, 500);
-    EXPECT_EQ(program.Block().activeSettings.reapplyOnWorkAreaChange, 1);
-    EXPECT_EQ(program.Block().NumOfTargets, 0);
-    EXPECT_EQ(LoadCompanionState(program.Block()).loadStatus, kLoadNoFile);
-    ASSERT_TRUE(program.Stop());
+    BlockView block;
+    EXPECT_EQ(block->monitoringEnabled, 1);
+    EXPECT_EQ(block->openSettingsAtStart, 1);
+    EXPECT_EQ(block->activeSettings.monitorInterval, 500);
+    EXPECT_EQ(block->activeSettings.reapplyOnWorkAreaChange, 1);
+    EXPECT_EQ(LoadCompanionState(*block.Get()).loadStatus, kLoadNoFile);
   }
-  SettingsModel saved = Saved();
+  ASSERT_EQ(first.Close(), 0u);
+  LoadedFile loaded;
+  SettingsModel saved = LoadFile(ini, loaded);
+  EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
   EXPECT_EQ(saved.general.monitoringEnabled, 1);
   EXPECT_EQ(saved.general.openSettingsAtStart, 0);  // the first start's request is not a preference
 
+  PlenaraInstance second(Companion::kNone);
+  const std::string secondIni = second.Dir().File("Plenara.ini");
+  ASSERT_TRUE(CopyFileTo(ini, secondIni));
+  ASSERT_TRUE(StartWithModule(second));
   {
-    Program program(dir_);
-    ASSERT_TRUE(program.Start());
-    EXPECT_EQ(program.Block().openSettingsAtStart, 0);
-    EXPECT_EQ(program.Block().monitoringEnabled, 1);
-    SendMessageA(program.Main(), WM_COMMAND, kCmdStop, 0);
-    EXPECT_EQ(program.Block().monitoringEnabled, 0);
-    ASSERT_TRUE(program.Stop());
+    BlockView block;
+    EXPECT_EQ(block->openSettingsAtStart, 0);
+    EXPECT_EQ(block->monitoringEnabled, 1);
+    EXPECT_EQ(LoadCompanionState(*block.Get()).loadStatus, kLoadClean);
+    SendMessageA(second.MainWindow(), WM_COMMAND, kCmdStop, 0);
+    EXPECT_EQ(block->monitoringEnabled, 0);
   }
-  EXPECT_EQ(Saved().general.monitoringEnabled, 0);
-
-  {
-    Program program(dir_);
-    ASSERT_TRUE(program.Start());
-    EXPECT_EQ(program.Block().monitoringEnabled, 0);
-    SendMessageA(program.Main(), WM_COMMAND, kCmdStart, 0);
-    ASSERT_TRUE(program.Stop());
-  }
-  EXPECT_EQ(Saved().general.monitoringEnabled, 1);
-}
-
-TEST_F(ProgramTest, RulesAndSettingsComeBackByteForByte) {
-  // Monitoring is off in the sample, and none of its rules can match a
-  // window, so the program leaves the desktop alone.
-  const SettingsModel sample = SampleModel();
-  const std::string text = FormatSystem(sample);
-  ASSERT_TRUE(WriteWholeFile(ini_, text));
-  {
-    Program program(dir_);
-    ASSERT_TRUE(program.Start());
-    EXPECT_EQ(ModelDifference(sample, program.RulesAndSettings()), "");
-    EXPECT_EQ(std::memcmp(&program.Block().activeSettings, &program.Block().pendingSettings, sizeof(SettingsRecord)),
-              0);
-    EXPECT_EQ(program.Block().openSettingsAtStart, 1);  // the sample's preference
-    ASSERT_TRUE(program.Stop());
-  }
-  EXPECT_EQ(ReadWholeFile(ini_), text);
-  EXPECT_EQ(ReadWholeFile(ini_ + ".bak"), text);
-}
-
-TEST_F(ProgramTest, ADamagedFileIsKeptAndTheProgramRunsOn) {
-  const std::string damaged = "[Settings]\r\nInterval=7\r\nMonitoring=off\r\n\x01\x02\xFF garbage\r\n[1]\r\nClass=equals \"x\"\r\n";
-  ASSERT_TRUE(WriteWholeFile(ini_, damaged));
-  {
-    Program program(dir_);
-    ASSERT_TRUE(program.Start());
-    EXPECT_EQ(program.Block().activeSettings.monitorInterval, kMinInterval);
-    EXPECT_EQ(program.Block().monitoringEnabled, 0);
-    EXPECT_EQ(program.Block().NumOfTargets, 1);
-    const CompanionState state = LoadCompanionState(program.Block());
-    EXPECT_EQ(state.loadStatus, kLoadRepaired);
-    EXPECT_EQ(ReadWholeFile(ini_ + "." + state.damagedCopy), damaged);
-    ASSERT_TRUE(program.Stop());
-  }
-  const SettingsModel saved = Saved();
-  EXPECT_EQ(saved.general.monitorInterval, kMinInterval);
-  EXPECT_EQ(saved.targets.Size(), 1u);
+  ASSERT_EQ(second.Close(), 0u);
+  LoadedFile again;
+  saved = LoadFile(secondIni, again);
+  EXPECT_EQ(saved.general.monitoringEnabled, 0);
 }
 
 }  // namespace

@@ -9,36 +9,30 @@
 #include "settings/SettingsParse.h"
 #include "settings/SettingsText.h"
 
-// Settings and rules that use every match mode, action, size mode, anchor and
-// offset kind, Japanese (code page 932) text, negative values and patterns
-// full of quotes, spaces and INI punctuation. No rule can match a real
-// window: each has one condition that names nothing on any desktop.
+// Every match mode, action, size mode, anchor and offset kind; Japanese
+// (code page 932) text, negative values, patterns full of quotes and INI
+// punctuation, full-length fields and bytes no character holds. Monitoring
+// is off and no rule can match a real window.
 SettingsModel SampleModel();
 
 // n targets, every fourth with two children.
 SettingsModel ManyRules(size_t targets);
 
-// A rule with the given conditions, nothing else set.
-TargetRecord Rule(uint8_t classMatch, std::string_view classPattern, uint8_t titleMatch, std::string_view titlePattern);
-void SetName(TargetRecord& record, std::string_view name);
+TargetRecord Rule(uint8_t classMatch, std::string_view classPattern, uint8_t titleMatch, std::string_view titlePattern,
+                  std::string_view name = "");
 
-// "" when equal in every byte, else the first difference in words.
-std::string RecordDifference(const TargetRecord& expected, const TargetRecord& actual);
+// "" when equal in every byte, else where the first difference is.
 std::string ModelDifference(const SettingsModel& expected, const SettingsModel& actual);
 
-// A stand-in for the profile API that reads an INI text the way it does:
-// lines trimmed, names compared without case, the first of two equal
-// sections wins, comment lines dropped, lines without '=' kept.
+// Reads an INI text the way the profile API does: lines trimmed, names
+// compared without case, the first of two equal sections wins, comment
+// lines dropped, lines without '=' kept.
 class FakeProfile {
  public:
   explicit FakeProfile(std::string_view text);
-  FakeProfile(const FakeProfile&) = delete;
-  FakeProfile& operator=(const FakeProfile&) = delete;
   const SectionReader& Reader() const { return reader_; }
 
  private:
-  static bool Names(void* context, TextBuffer& names);
-  static bool Lines(void* context, const char* section, TextBuffer& lines);
   std::vector<std::pair<std::string, std::string>> sections_;
   std::map<std::string, size_t> first_;  // lower-case name to its first section
   SectionReader reader_;
@@ -49,5 +43,3 @@ std::string Notes(const ParseReport& report);
 
 // The whole file as FormatSettingsFile writes it.
 std::string FormatText(const SettingsModel& model, const Charset& charset);
-
-std::string_view ViewOf(const TextBuffer& text);

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <random>
-#include <thread>
 
 #include "BlockHelpers.h"
 #include "SampleSettings.h"
@@ -17,24 +17,36 @@
 #include "settings/CompanionState.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsFormat.h"
+#include "targets/TargetStore.h"
 
 namespace {
 
 constexpr char kIni[] = "Plenara.ini";
+const std::string kBak = std::string(kIni) + ".bak";
+const char kSettingsText[] =
+    "[Settings]\r\nVersion=1\r\nMonitoring=on\r\nInterval=500\r\nReapplyOnWorkAreaChange=yes\r\n"
+    "OpenSettingsAtStart=no\r\n";
 
-std::string Format(const SettingsModel& model) { return FormatSystem(model); }
+// A zero-filled block of the test's own whose iniPath names path; frees its
+// rule list on scope exit.
+struct TestBlock : SharedBlock {
+  explicit TestBlock(const std::string& path) : SharedBlock() {
+    std::strncpy(iniPath, path.c_str(), sizeof iniPath - 1);
+  }
+  ~TestBlock() { Reset(); }
+  // Frees the rule list and switches monitoring off: the state of a fresh start.
+  void Reset() {
+    AttachBlock(this);
+    FreeTargets();
+    AttachBlock(nullptr);
+    monitoringEnabled = 0;
+  }
+};
 
 bool Save(const std::string& path, const std::string& text) {
   return SaveSettingsText(path.c_str(), TextView(text.data(), text.size()));
 }
 
-std::string MutexName(const std::string& path) {
-  char name[kMutexNameSize];
-  SaveMutexName(path.c_str(), name);
-  return name;
-}
-
-// Copies kept of damaged files, by name.
 std::vector<std::string> DamagedCopies(const std::string& folder) {
   std::vector<std::string> copies;
   for (const std::string& name : FilesIn(folder)) {
@@ -43,13 +55,16 @@ std::vector<std::string> DamagedCopies(const std::string& folder) {
   return copies;
 }
 
+std::wstring Wide(const std::string& ansi) {
+  std::wstring wide(ansi.size(), L'\0');
+  wide.resize(MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0],
+                                  static_cast<int>(wide.size())));
+  return wide;
+}
+
 std::string Utf16(const std::string& ansi, bool bigEndian, bool withBom) {
-  const int count = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  std::wstring wide(count, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], count);
-  std::string bytes;
-  if (withBom) bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-  for (wchar_t c : wide) {
+  std::string bytes = withBom ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+  for (wchar_t c : Wide(ansi)) {
     const char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
     bytes += bigEndian ? high : low;
     bytes += bigEndian ? low : high;
@@ -58,135 +73,26 @@ std::string Utf16(const std::string& ansi, bool bigEndian, bool withBom) {
 }
 
 std::string Utf8(const std::string& ansi) {
-  const int count = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  std::wstring wide(count, L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], count);
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, nullptr, 0, nullptr, nullptr);
-  std::string utf8(bytes, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, &utf8[0], bytes, nullptr, nullptr);
+  const std::wstring wide = Wide(ansi);
+  std::string utf8(wide.size() * 3, '\0');
+  utf8.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0],
+                                  static_cast<int>(utf8.size()), nullptr, nullptr));
   return "\xEF\xBB\xBF" + utf8;
-}
-
-const char kSettingsText[] =
-    "[Settings]\r\nVersion=1\r\nMonitoring=on\r\nInterval=500\r\nReapplyOnWorkAreaChange=yes\r\n"
-    "OpenSettingsAtStart=no\r\n";
-
-TEST(SettingsFile, SampleComesBackThroughTheProfileApi) {
-  ScratchDir dir("settings-file");
-  const std::string path = dir.File(kIni);
-  const SettingsModel sample = SampleModel();
-  ASSERT_TRUE(Save(path, Format(sample)));
-  const std::string written = ReadWholeFile(path);
-  WIN32_FILE_ATTRIBUTE_DATA before = {}, after = {};
-  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &before);
-  LoadedFile loaded;
-  const SettingsModel read = LoadFile(path, loaded);
-  // Reading leaves the file exactly as it was.
-  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &after);
-  EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
-  EXPECT_EQ(ReadWholeFile(path), written);
-  EXPECT_EQ(loaded.read, FileRead::kRead);
-  EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
-  EXPECT_EQ(ModelDifference(sample, read), "");
-
-  // Japanese stays readable in the file; only what code page 932 cannot
-  // carry is escaped.
-  const std::string bytes = ReadWholeFile(path);
-  EXPECT_NE(bytes.find("Name=\"\x83\x81\x83\x82\x92\xA0\x82\xF0"), std::string::npos);
-  EXPECT_NE(bytes.find("Title=ends \" - \x95\x5C\x8E\xA6 \""), std::string::npos);
-  EXPECT_NE(bytes.find("Title=ends \"lone lead %81\""), std::string::npos);
-}
-
-TEST(SettingsFile, ReadFillsTheBlockAndWriteStoresItAgain) {
-  ScratchDir dir("settings-block");
-  const std::string path = dir.File(kIni);
-  const SettingsModel sample = SampleModel();
-  ASSERT_TRUE(WriteWholeFile(path, Format(sample)));
-  TestBlock block(path);
-  ReadSettingIntoBlock(*block);
-
-  EXPECT_EQ(block->activeSettings.monitorInterval, 1234);
-  EXPECT_EQ(block->activeSettings.reapplyOnWorkAreaChange, 0);
-  EXPECT_EQ(OpenAtStartPreference(block->activeSettings), 1);
-  EXPECT_EQ(std::memcmp(&block->activeSettings, &block->pendingSettings, sizeof(SettingsRecord)), 0);
-  EXPECT_EQ(block->openSettingsAtStart, 1);
-  EXPECT_EQ(block->monitoringEnabled, 0);
-  EXPECT_EQ(ModelDifference(sample, ModelOfBlock(*block)), "");
-  EXPECT_EQ(LoadCompanionState(*block).loadStatus, kLoadClean);
-
-  // Exactly sized, zero-filled process-heap blocks, as the program frees them.
-  ASSERT_EQ(block->NumOfTargets, 4);
-  EXPECT_EQ(HeapSize(GetProcessHeap(), 0, TargetsOf(&*block)), 4 * sizeof(TargetEntry));
-  EXPECT_EQ(HeapSize(GetProcessHeap(), 0, ChildrenOf(&TargetsOf(&*block)[0])), 2 * sizeof(TargetRecord));
-  EXPECT_EQ(TargetsOf(&*block)[1].children, 0u);
-
-  const std::string before = ReadWholeFile(path);
-  ASSERT_TRUE(WriteSettingFromBlock(*block));
-  EXPECT_EQ(ReadWholeFile(path + ".bak"), before);
-  LoadedFile loaded;
-  const SettingsModel again = LoadFile(path, loaded);
-  EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
-  EXPECT_EQ(ModelDifference(sample, again), "");
-  EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{kIni, std::string(kIni) + ".bak"}));
-}
-
-TEST(SettingsFile, FirstStartOpensTheSettingsOnceAndMonitors) {
-  ScratchDir dir("settings-first");
-  const std::string path = dir.File(kIni);
-  TestBlock block(path);
-  ReadSettingIntoBlock(*block);
-  EXPECT_EQ(block->monitoringEnabled, 1);
-  EXPECT_EQ(block->activeSettings.monitorInterval, 500);
-  EXPECT_EQ(block->activeSettings.reapplyOnWorkAreaChange, 1);
-  EXPECT_EQ(block->openSettingsAtStart, 1);
-  EXPECT_EQ(OpenAtStartPreference(block->activeSettings), 0);
-  EXPECT_EQ(block->NumOfTargets, 0);
-  EXPECT_EQ(block->targets, 0u);
-  EXPECT_EQ(LoadCompanionState(*block).loadStatus, kLoadNoFile);
-  EXPECT_TRUE(FilesIn(dir.Path()).empty());  // reading writes nothing
-
-  ASSERT_TRUE(WriteSettingFromBlock(*block));
-  block.Reset();
-  ReadSettingIntoBlock(*block);
-  EXPECT_EQ(block->openSettingsAtStart, 0);
-  EXPECT_EQ(block->monitoringEnabled, 1);
-  EXPECT_EQ(LoadCompanionState(*block).loadStatus, kLoadClean);
-}
-
-TEST(SettingsFile, MonitoringResumesAsItWasAtTheLastExit) {
-  ScratchDir dir("settings-resume");
-  const std::string path = dir.File(kIni);
-  TestBlock block(path);
-  ReadSettingIntoBlock(*block);
-  for (uint8_t state : {0, 1, 0}) {
-    block->monitoringEnabled = state;  // switched from the tray menu
-    ASSERT_TRUE(WriteSettingFromBlock(*block));
-    block.Reset();
-    ReadSettingIntoBlock(*block);
-    EXPECT_EQ(block->monitoringEnabled, state);
-    EXPECT_EQ(block->openSettingsAtStart, 0);
-  }
-  // The preference to open the settings at start is the user's own.
-  OpenAtStartPreference(block->activeSettings) = 1;
-  ASSERT_TRUE(WriteSettingFromBlock(*block));
-  block.Reset();
-  ReadSettingIntoBlock(*block);
-  EXPECT_EQ(block->openSettingsAtStart, 1);
 }
 
 TEST(SettingsFile, NothingIsWrittenForABlockThatWasNeverRead) {
   ScratchDir dir("settings-unread");
   const std::string path = dir.File(kIni);
-  ASSERT_TRUE(WriteWholeFile(path, Format(SampleModel())));
-  const std::string before = ReadWholeFile(path);
+  const std::string text = FormatSystem(SampleModel());
+  ASSERT_TRUE(WriteWholeFile(path, text));
   TestBlock block(path);  // zero-filled: ReadSetting never ran
-  EXPECT_FALSE(WriteSettingFromBlock(*block));
-  EXPECT_EQ(ReadWholeFile(path), before);
+  EXPECT_FALSE(WriteSettingFromBlock(block));
+  EXPECT_EQ(ReadWholeFile(path), text);
   // Nor does a read replace a list while a monitor may be reading it.
-  block->monitoringEnabled = 1;
-  ReadSettingIntoBlock(*block);
-  EXPECT_EQ(block->NumOfTargets, 0);
-  EXPECT_EQ(LoadCompanionState(*block).signature, 0u);
+  block.monitoringEnabled = 1;
+  ReadSettingIntoBlock(block);
+  EXPECT_EQ(block.NumOfTargets, 0);
+  EXPECT_EQ(LoadCompanionState(block).signature, 0u);
 }
 
 struct FileCase {
@@ -194,149 +100,108 @@ struct FileCase {
   std::string bytes;
   bool damaged;
   int targets;  // -1: do not check
-  std::function<void(const SharedBlock&)> check;
+  std::function<void(const TargetRecord& first)> check;
 };
 
-TEST(SettingsFile, DamagedFilesLoadWithTheirDocumentedOutcome) {
-  const std::string sample = Format(SampleModel());
+TEST(SettingsFile, DamagedFilesAreKeptAsTheyWereAndReadAsFarAsTheyCan) {
+  const std::string sample = FormatSystem(SampleModel());
   std::string withNuls = sample;
   withNuls.insert(withNuls.find("[2]"), std::string("\0\0\0", 3));
   std::mt19937 random(7);
-  std::string garbage(4096, '\0');
+  std::string garbage(512, '\0');
   for (char& c : garbage) c = static_cast<char>(random());
-  const std::string rule = [] {
-    TargetRecord record = Rule(kMatchEquals, "Edit", kMatchAny, "");
-    SetName(record, "\x89\x45\x94\xBC\x95\xAA");
-    std::string text = "[1]\r\n";
-    TextBuffer keys;
-    SystemCharset charset;
-    AppendRuleKeys(keys, record, charset.Get());
-    return text + std::string(keys.Data(), keys.Size());
-  }();
-  std::string manyLines = std::string(kSettingsText) + "[1]\r\nTitle=equals \"" + std::string(1 << 20, 'x') +
-                          "\"\r\n" + std::string(1 << 20, 'y') + "\r\n";
+  TextBuffer keys;
+  SystemCharset charset;
+  AppendRuleKeys(keys, Rule(kMatchEquals, "Edit", kMatchAny, "", "\x89\x45\x94\xBC\x95\xAA"), charset.Get());
+  const std::string settingsAndRule = kSettingsText + std::string("[1]\r\n") + std::string(keys.Data(), keys.Size());
+  const auto edit = [](const TargetRecord& r) {
+    EXPECT_STREQ(RuleName(r), "\x89\x45\x94\xBC\x95\xAA");
+    EXPECT_STREQ(r.classPattern, "Edit");
+  };
 
   const std::vector<FileCase> cases = {
       {"empty", "", true, 0, nullptr},
       {"truncated", sample.substr(0, sample.size() / 2), true, -1, nullptr},
       {"binary garbage", garbage, true, -1, nullptr},
-      {"NUL bytes: dropped, the rest is read", withNuls, true, 4, nullptr},
-      {"UTF-16 with a byte-order mark: read as UTF-16", Utf16(std::string(kSettingsText) + rule, false, true), false,
-       1,
-       [](const SharedBlock& b) {
-         EXPECT_STREQ(RuleName(TargetsOf(&b)[0].record), "\x89\x45\x94\xBC\x95\xAA");
-         EXPECT_STREQ(TargetsOf(&b)[0].record.classPattern, "Edit");
-       }},
-      {"UTF-16 big-endian with a byte-order mark", Utf16(std::string(kSettingsText) + rule, true, true), false, 1,
-       nullptr},
-      {"UTF-16 without a byte-order mark: NULs dropped", Utf16(std::string(kSettingsText) + rule, false, false), true,
-       1, [](const SharedBlock& b) { EXPECT_STREQ(TargetsOf(&b)[0].record.classPattern, "Edit"); }},
-      {"UTF-8 with a byte-order mark: read as UTF-8", Utf8(sample), false, 4,
-       [](const SharedBlock& b) { EXPECT_EQ(ModelDifference(SampleModel(), ModelOfBlock(b)), ""); }},
+      {"larger than any settings file", std::string(kMaxSettingsFileBytes + 1, ';'), true, 0, nullptr},
+      {"NUL bytes: dropped, the rest is read", withNuls, true, 3, nullptr},
+      {"UTF-16 with a byte-order mark", Utf16(settingsAndRule, false, true), false, 1, edit},
+      {"UTF-16 big-endian with a byte-order mark", Utf16(settingsAndRule, true, true), false, 1, edit},
+      {"UTF-16 without a byte-order mark: NULs dropped", Utf16(settingsAndRule, false, false), true, 1,
+       [](const TargetRecord& r) { EXPECT_STREQ(r.classPattern, "Edit"); }},
+      {"UTF-8 with a byte-order mark", Utf8(settingsAndRule), false, 1, edit},
       {"UTF-8 with a character code page 932 lacks",
        std::string("\xEF\xBB\xBF") + kSettingsText + "[1]\r\nName=\"\xF0\x9F\x98\x80 face\"\r\n", true, 1,
-       [](const SharedBlock& b) { EXPECT_NE(std::strstr(RuleName(TargetsOf(&b)[0].record), " face"), nullptr); }},
-      {"huge values are clamped",
-       "[Settings]\r\nInterval=99999999999999999999\r\n[1]\r\nWidth=pixels -99999999999\r\n", true, 1,
-       [](const SharedBlock& b) {
-         EXPECT_EQ(b.activeSettings.monitorInterval, kMaxInterval);
-         EXPECT_EQ(TargetsOf(&b)[0].record.widthSpec.value, kMinPixels);
-       }},
-      {"interval below 50 ms", "[Settings]\r\nInterval=0\r\n", true, 0,
-       [](const SharedBlock& b) { EXPECT_EQ(b.activeSettings.monitorInterval, kMinInterval); }},
-      {"unknown words", std::string(kSettingsText) + "[1]\r\nClass=like \"x\"\r\nSize=shrink\r\nClose=sure\r\n",
-       true, 1,
-       [](const SharedBlock& b) {
-         EXPECT_EQ(TargetsOf(&b)[0].record.classMatch, kMatchAny);
-         EXPECT_EQ(TargetsOf(&b)[0].record.sizeAction, kSizeNone);
-         EXPECT_EQ(TargetsOf(&b)[0].record.close, 0);
-       }},
-      {"missing keys", "[Settings]\r\nMonitoring=off\r\n[1]\r\nTitle=begins \"A\"\r\n", true, 1,
-       [](const SharedBlock& b) {
-         EXPECT_EQ(b.monitoringEnabled, 0);
-         EXPECT_EQ(b.activeSettings.monitorInterval, 500);
-         EXPECT_EQ(TargetsOf(&b)[0].record.enabled, 1);
-       }},
-      {"duplicate sections", std::string(kSettingsText) + rule + rule + "[settings]\r\nInterval=60\r\n", true, 1,
-       [](const SharedBlock& b) { EXPECT_EQ(b.activeSettings.monitorInterval, 500); }},
-      {"a 1 MB line", manyLines, true, 1,
-       [](const SharedBlock& b) { EXPECT_EQ(std::string(TargetsOf(&b)[0].record.titlePattern), std::string(128, 'x')); }},
-      {"text before the first section", "hello\r\n" + sample, true, 4, nullptr},
+       [](const TargetRecord& r) { EXPECT_NE(std::strstr(RuleName(r), " face"), nullptr); }},
+      {"comment lines inside a section", settingsAndRule + "; a note\r\n  ;another\r\n", false, 1, edit},
+      {"duplicate sections: the first counts", settingsAndRule + "[1]\r\nClass=any \"\"\r\n[settings]\r\nInterval=60\r\n",
+       true, 1, edit},
+      {"a 1 MB line",
+       kSettingsText + ("[1]\r\nTitle=equals \"" + std::string(1 << 20, 'x') + "\"\r\n" + std::string(1 << 20, 'y')),
+       true, 1, [](const TargetRecord& r) { EXPECT_EQ(std::string(r.titlePattern), std::string(128, 'x')); }},
+      {"text before the first section", "hello\r\n" + sample, true, 3, nullptr},
   };
+  // One folder for all: the copies of damaged files pile up, and none is
+  // ever overwritten, however quickly they follow one another.
+  ScratchDir dir("settings-damaged");
+  const std::string path = dir.File(kIni);
+  std::map<std::string, const std::string*> kept;
   for (const FileCase& c : cases) {
     SCOPED_TRACE(c.what);
-    ScratchDir dir("settings-damaged");
-    const std::string path = dir.File(kIni);
     ASSERT_TRUE(WriteWholeFile(path, c.bytes));
     TestBlock block(path);
-    ReadSettingIntoBlock(*block);
-    const CompanionState state = LoadCompanionState(*block);
+    ReadSettingIntoBlock(block);
+    EXPECT_TRUE(ReadWholeFile(path) == c.bytes);  // reading never touches the file
+    const CompanionState state = LoadCompanionState(block);
     EXPECT_EQ(state.signature, kCompanionSignature);
     if (c.targets >= 0) {
-      EXPECT_EQ(block->NumOfTargets, c.targets) << Notes(ParseReport{});
+      EXPECT_EQ(block.NumOfTargets, c.targets);
     }
-    if (c.check && block->NumOfTargets == c.targets) c.check(*block);
+    if (c.check && block.NumOfTargets == c.targets) c.check(TargetsOf(&block)[0].record);
     const std::vector<std::string> copies = DamagedCopies(dir.Path());
+    LoadedFile why;
+    LoadFile(path, why);
+    EXPECT_EQ(state.loadStatus, c.damaged ? kLoadRepaired : kLoadClean) << Notes(why.report);
+    ASSERT_EQ(copies.size(), kept.size() + (c.damaged ? 1 : 0));
     if (c.damaged) {
-      EXPECT_EQ(state.loadStatus, kLoadRepaired);
-      ASSERT_EQ(copies.size(), 1u);
-      EXPECT_EQ(copies[0], std::string(kIni) + "." + state.damagedCopy);
-      EXPECT_EQ(ReadWholeFile(dir.File(copies[0])), c.bytes);
-    } else {
-      LoadedFile why;
-      LoadFile(path, why);
-      EXPECT_EQ(state.loadStatus, kLoadClean) << Notes(why.report);
-      EXPECT_TRUE(copies.empty());
+      const std::string name = std::string(kIni) + "." + state.damagedCopy;
+      EXPECT_EQ(std::count(copies.begin(), copies.end(), name), 1) << name;
+      kept[name] = &c.bytes;
     }
-    // The next save is silent, works, and leaves the copy alone.
-    EXPECT_TRUE(WriteSettingFromBlock(*block));
+    // The next save is silent, works, and leaves the copies alone.
+    EXPECT_TRUE(WriteSettingFromBlock(block));
     EXPECT_EQ(DamagedCopies(dir.Path()), copies);
     LoadedFile loaded;
     const SettingsModel reread = LoadFile(path, loaded);
     EXPECT_FALSE(loaded.report.damaged) << Notes(loaded.report);
-    EXPECT_EQ(ModelDifference(ModelOfBlock(*block), reread), "");
+    EXPECT_EQ(ModelDifference(ModelOfBlock(block), reread), "");
   }
-}
-
-TEST(SettingsFile, CopiesOfDamagedFilesAreNeverOverwritten) {
-  ScratchDir dir("settings-copies");
-  const std::string path = dir.File(kIni);
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(WriteWholeFile(path, "garbage " + std::to_string(i)));
-    TestBlock block(path);
-    ReadSettingIntoBlock(*block);
-  }
-  const std::vector<std::string> copies = DamagedCopies(dir.Path());
-  ASSERT_EQ(copies.size(), 3u);
-  std::vector<std::string> contents;
-  for (const std::string& copy : copies) contents.push_back(ReadWholeFile(dir.File(copy)));
-  std::sort(contents.begin(), contents.end());
-  EXPECT_EQ(contents, (std::vector<std::string>{"garbage 0", "garbage 1", "garbage 2"}));
+  for (const auto& copy : kept) EXPECT_TRUE(ReadWholeFile(dir.File(copy.first)) == *copy.second) << copy.first;
 }
 
 TEST(SettingsFile, AFileThatCannotBeReadIsSetAsideBeforeItIsReplaced) {
   ScratchDir dir("settings-locked");
   const std::string path = dir.File(kIni);
-  const std::string original = Format(SampleModel());
+  const std::string original = FormatSystem(SampleModel());
   ASSERT_TRUE(WriteWholeFile(path, original));
   TestBlock block(path);
   HANDLE exclusive = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-  ReadSettingIntoBlock(*block);
-  EXPECT_EQ(LoadCompanionState(*block).loadStatus, kLoadUnreadable);
-  EXPECT_EQ(block->NumOfTargets, 0);
-  EXPECT_EQ(block->openSettingsAtStart, 0);  // not a first start
+  ReadSettingIntoBlock(block);
+  EXPECT_EQ(LoadCompanionState(block).loadStatus, kLoadUnreadable);
+  EXPECT_EQ(block.NumOfTargets, 0);
+  EXPECT_EQ(block.openSettingsAtStart, 0);  // not a first start
   // While the file stays locked, no save can set it aside, so none replaces it.
-  EXPECT_FALSE(WriteSettingFromBlock(*block));
+  EXPECT_FALSE(WriteSettingFromBlock(block));
   CloseHandle(exclusive);
   EXPECT_EQ(ReadWholeFile(path), original);
 
-  ASSERT_TRUE(WriteSettingFromBlock(*block));
+  ASSERT_TRUE(WriteSettingFromBlock(block));
   const std::vector<std::string> copies = DamagedCopies(dir.Path());
   ASSERT_EQ(copies.size(), 1u);
   EXPECT_EQ(ReadWholeFile(dir.File(copies[0])), original);
-  EXPECT_EQ(LoadCompanionState(*block).copyBeforeSave, 0);
-  ASSERT_TRUE(WriteSettingFromBlock(*block));  // once is enough
+  EXPECT_EQ(LoadCompanionState(block).copyBeforeSave, 0);
+  ASSERT_TRUE(WriteSettingFromBlock(block));  // once is enough
   EXPECT_EQ(DamagedCopies(dir.Path()).size(), 1u);
 }
 
@@ -358,37 +223,34 @@ TEST(SettingsFile, AFailedSaveLeavesThePreviousFileWhole) {
   ScratchDir dir("settings-fail");
   const std::string path = dir.File(kIni);
   TestBlock block(path);
-  ASSERT_TRUE(WriteWholeFile(path, Format(SampleModel())));
-  ReadSettingIntoBlock(*block);
-  const std::string previous = ReadWholeFile(path);
-  block->monitoringEnabled = 1;  // a change that a failed save must not half-write
+  const std::string previous = FormatSystem(SampleModel());
+  ASSERT_TRUE(WriteWholeFile(path, previous));
+  ReadSettingIntoBlock(block);
+  block.monitoringEnabled = 1;  // a change that a failed save must not half-write
 
   FileSteps halfWrite, noFlush, noReplace;
   halfWrite.write = WriteHalfThenFail;
   noFlush.flush = FailFlush;
   noReplace.replace = FailReplace;
   for (const FileSteps* steps : {&halfWrite, &noFlush, &noReplace}) {
-    EXPECT_FALSE(WriteSettingFromBlock(*block, *steps));
+    EXPECT_FALSE(WriteSettingFromBlock(block, *steps));
     EXPECT_EQ(ReadWholeFile(path), previous);
     // No half-written file is left; a .bak, if made, is the previous file.
     const std::vector<std::string> files = FilesIn(dir.Path());
-    EXPECT_EQ(files.front(), kIni);
+    EXPECT_TRUE(files == std::vector<std::string>{kIni} || files == (std::vector<std::string>{kIni, kBak}));
     if (files.size() > 1) {
-      EXPECT_EQ(files, (std::vector<std::string>{kIni, std::string(kIni) + ".bak"}));
       EXPECT_EQ(ReadWholeFile(path + ".bak"), previous);
     }
   }
-  // The next save works as ever.
-  ASSERT_TRUE(WriteSettingFromBlock(*block));
+  ASSERT_TRUE(WriteSettingFromBlock(block));  // the next save works as ever
   EXPECT_EQ(ReadWholeFile(path + ".bak"), previous);
   block.Reset();
-  ReadSettingIntoBlock(*block);
-  EXPECT_EQ(block->monitoringEnabled, 1);
+  ReadSettingIntoBlock(block);
+  EXPECT_EQ(block.monitoringEnabled, 1);
 }
 
 struct LaterSave {
-  std::string path;
-  std::string text;
+  std::string path, text;
   bool saved;
 };
 
@@ -398,49 +260,27 @@ DWORD WINAPI SaveLater(void* param) {
   return 0;
 }
 
-TEST(SettingsFile, ConcurrentSavesNeverMix) {
+TEST(SettingsFile, ASaveWaitsWhileAnotherHoldsTheFile) {
   ScratchDir dir("settings-race");
   const std::string path = dir.File(kIni);
-  const std::string a = Format(SampleModel());
-  const std::string b = Format(ManyRules(50));
-  bool allSaved = true;
-  auto saver = [&](const std::string& text, bool& ok) {
-    for (int i = 0; i < 15; ++i) ok = Save(path, text) && ok;
-  };
-  bool okA = true, okB = true;
-  std::thread first(saver, std::cref(a), std::ref(okA));
-  std::thread second(saver, std::cref(b), std::ref(okB));
-  first.join();
-  second.join();
-  allSaved = okA && okB;
-  EXPECT_TRUE(allSaved);
-  const std::string final = ReadWholeFile(path);
-  EXPECT_TRUE(final == a || final == b);
-  const std::string backup = ReadWholeFile(path + ".bak");
-  EXPECT_TRUE(backup == a || backup == b);
-  // A save waits while another holds the file's lock.
-  {
-    auto held = std::make_unique<SaveLock>(path.c_str());
-    ASSERT_TRUE(held->Held());
-    LaterSave later{path, a + "; later\r\n", false};
-    HANDLE thread = CreateThread(nullptr, 0, SaveLater, &later, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    EXPECT_EQ(WaitForSingleObject(thread, 300), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(ReadWholeFile(path), final);
-    held.reset();
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    EXPECT_TRUE(later.saved);
-    EXPECT_EQ(ReadWholeFile(path), later.text);
-  }
-  // The lock lives only as long as a save.
-  HANDLE lock = OpenMutexA(SYNCHRONIZE, FALSE, MutexName(path).c_str());
-  EXPECT_EQ(lock, nullptr);
-  if (lock) CloseHandle(lock);
+  ASSERT_TRUE(Save(path, "; first\r\n"));
+  auto held = std::make_unique<SaveLock>(path.c_str());
+  ASSERT_TRUE(held->Held());
+  LaterSave later{path, "; later\r\n", false};
+  HANDLE thread = CreateThread(nullptr, 0, SaveLater, &later, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 300), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(ReadWholeFile(path), "; first\r\n");
+  held.reset();
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  EXPECT_TRUE(later.saved);
+  EXPECT_EQ(ReadWholeFile(path), later.text);
+  EXPECT_EQ(ReadWholeFile(path + ".bak"), "; first\r\n");
 }
 
-// Time this thread spent running, in ms: other work on a busy machine does
-// not count, which wall-clock time cannot say.
+// This thread's processor time in ms: other work on a busy machine does not
+// count, which wall-clock time cannot say.
 DWORD ThreadCpuMs() {
   FILETIME created, exited, kernel, user;
   GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
@@ -453,39 +293,22 @@ TEST(SettingsFile, TenThousandRules) {
   ScratchDir dir("settings-many");
   const std::string path = dir.File(kIni);
   const SettingsModel many = ManyRules(8000);  // 8000 targets and 4000 children
-  size_t rules = 0;
-  for (const TargetRules& t : many.targets) rules += 1 + t.children.Size();
-  ASSERT_GE(rules, 10000u);
-
-  const DWORD writeStart = GetTickCount();
-  const DWORD writeCpuStart = ThreadCpuMs();
-  ASSERT_TRUE(Save(path, Format(many)));
-  const DWORD writeMs = GetTickCount() - writeStart;
-  const DWORD writeCpuMs = ThreadCpuMs() - writeCpuStart;
+  DWORD cpu = ThreadCpuMs();
+  ASSERT_TRUE(Save(path, FormatSystem(many)));
+  EXPECT_LT(ThreadCpuMs() - cpu, 500u);
 
   TestBlock block(path);
-  const DWORD readStart = GetTickCount();
-  const DWORD readCpuStart = ThreadCpuMs();
-  ReadSettingIntoBlock(*block);
-  const DWORD readMs = GetTickCount() - readStart;
-  const DWORD readCpuMs = ThreadCpuMs() - readCpuStart;
-  EXPECT_EQ(LoadCompanionState(*block).loadStatus, kLoadClean);
-  EXPECT_EQ(ModelDifference(many, ModelOfBlock(*block)), "");
-
-  const DWORD saveStart = GetTickCount();
-  const DWORD saveCpuStart = ThreadCpuMs();
-  ASSERT_TRUE(WriteSettingFromBlock(*block));
-  const DWORD saveMs = GetTickCount() - saveStart;
-  const DWORD saveCpuMs = ThreadCpuMs() - saveCpuStart;
-  std::printf("%zu rules, wall (this thread's processor) time in ms: written %lu (%lu), read %lu (%lu), saved from "
-              "the block %lu (%lu)\n",
-              rules, writeMs, writeCpuMs, readMs, readCpuMs, saveMs, saveCpuMs);
-  // Processor time: the machine running the tests may be busy with others.
-  EXPECT_LT(writeCpuMs, 500u);
-  EXPECT_LT(saveCpuMs, 500u);
+  const DWORD start = GetTickCount();
+  ReadSettingIntoBlock(block);
   // The profile API opens the file again for every section it is asked
   // for; under emulation that is most of the reading.
-  EXPECT_LT(readMs, 60000u);
+  EXPECT_LT(GetTickCount() - start, 60000u);
+  EXPECT_EQ(LoadCompanionState(block).loadStatus, kLoadClean);
+  EXPECT_EQ(ModelDifference(many, ModelOfBlock(block)), "");
+
+  cpu = ThreadCpuMs();
+  ASSERT_TRUE(WriteSettingFromBlock(block));
+  EXPECT_LT(ThreadCpuMs() - cpu, 500u);
 }
 
 }  // namespace
