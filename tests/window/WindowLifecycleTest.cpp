@@ -165,9 +165,15 @@ TEST_F(LifecycleTest, FiftyOpeningsLeaveNoThreadHandleWindowOrModule) {
 
 TEST_F(LifecycleTest, TheAboutBoxShowsTheVersionTheUserAndTheFiles) {
   ASSERT_TRUE(StartReal(plenara_));
+  // The settings window opens by itself at a first start; out of the picture.
+  HWND window = WaitPropertyWindow();
+  ASSERT_NE(window, nullptr);
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitGone(window));
   PostMessageA(plenara_.MainWindow(), WM_COMMAND, kCmdAbout, 0);
   HWND about = WaitAboutWindow();
   ASSERT_NE(about, nullptr);
+  WaitFor([&] { return GetForegroundWindow() == about; });  // on top, for the picture
   const std::string user = BlockView()->userName;
   EXPECT_EQ(FieldText(about, IDC_PRODUCT), "Plenara");
   EXPECT_EQ(FieldText(about, IDC_VERSION), Ansi(L"バージョン 1.0.0"));
