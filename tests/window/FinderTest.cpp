@@ -132,19 +132,10 @@ std::string RunValue() {
 }
 
 void SetRunValue(const std::string& command) {
-  HKEY key = nullptr;
-  RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-  RegSetValueExA(key, kRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                 static_cast<DWORD>(command.size() + 1));
-  RegCloseKey(key);
+  RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, command.c_str(), static_cast<DWORD>(command.size() + 1));
 }
 
-void DeleteRunValue() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueA(key, kRunValue);
-  RegCloseKey(key);
-}
+void DeleteRunValue() { RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue); }
 
 class StartupEntryTest : public ::testing::Test {
  protected:
