@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include "settings/BlockSettings.h"
+#include "settings/about/AboutBox.h"
+#include "settings/window/PropertyWindow.h"
+#include "settings/window/Ui.h"
 #include "shared/SharedBlock.h"
 
 namespace {
@@ -43,6 +46,36 @@ class ProgramBlock {
   void* view_ = nullptr;
 };
 
+// The module's own manifest (common controls 6) in force for the windows it
+// makes, whatever the host process's manifest asks for.
+class ModuleManifest {
+ public:
+  ModuleManifest() {
+    ACTCTXA context = {};
+    context.cbSize = sizeof context;
+    context.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.hModule = ModuleInstance();
+    context.lpResourceName = ISOLATIONAWARE_MANIFEST_RESOURCE_ID;
+    context_ = CreateActCtxA(&context);
+    if (context_ != INVALID_HANDLE_VALUE && !ActivateActCtx(context_, &cookie_)) Release();
+  }
+  ~ModuleManifest() {
+    if (context_ == INVALID_HANDLE_VALUE) return;
+    DeactivateActCtx(0, cookie_);
+    Release();
+  }
+  ModuleManifest(const ModuleManifest&) = delete;
+  ModuleManifest& operator=(const ModuleManifest&) = delete;
+
+ private:
+  void Release() {
+    ReleaseActCtx(context_);
+    context_ = INVALID_HANDLE_VALUE;
+  }
+  HANDLE context_ = INVALID_HANDLE_VALUE;
+  ULONG_PTR cookie_ = 0;
+};
+
 template <class Work>
 void WithProgramBlock(Work work) {
   ProgramBlock block;
@@ -61,10 +94,18 @@ void WINAPI WriteSetting() {
   WithProgramBlock([](SharedBlock& block) { WriteSettingFromBlock(block); });
 }
 
-// The about box and the settings window come with their own module parts;
-// until then they open nothing and leave aboutWindow and propertyWindow 0.
-void WINAPI OpenAboutBox() {}
+void WINAPI OpenAboutBox() {
+  WithProgramBlock([](SharedBlock& block) {
+    ModuleManifest manifest;
+    RunAboutBox(block);
+  });
+}
 
-void WINAPI OpenPropertyWindow() {}
+void WINAPI OpenPropertyWindow() {
+  WithProgramBlock([](SharedBlock& block) {
+    ModuleManifest manifest;
+    RunPropertyWindow(block);
+  });
+}
 
 }  // extern "C"

@@ -125,6 +125,22 @@ class Array {
     T copy(item);
     return Append(std::move(copy));
   }
+  // Puts item before position at (at most Size()); false, with nothing
+  // changed, when the array cannot grow or at lies beyond the end.
+  bool Insert(size_t at, T&& item) {
+    if (at > size_ || !Append(std::move(item))) return false;
+    for (size_t i = size_ - 1; i > at; --i) std::swap(items_[i], items_[i - 1]);
+    return true;
+  }
+  bool Insert(size_t at, const T& item) {
+    T copy(item);
+    return Insert(at, std::move(copy));
+  }
+  void Erase(size_t at) {
+    if (at >= size_) return;
+    for (size_t i = at; i + 1 < size_; ++i) std::swap(items_[i], items_[i + 1]);
+    items_[--size_].~T();
+  }
   void Clear() {
     for (size_t i = 0; i < size_; ++i) items_[i].~T();
     size_ = 0;

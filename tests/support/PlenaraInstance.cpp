@@ -8,6 +8,7 @@ PlenaraInstance::PlenaraInstance(Companion companion, const std::string& baseNam
   CopyFileTo(ExeDir() + "Plenara.exe", exe_);
   if (companion == Companion::kTest) CopyFileTo(ExeDir() + "TestCompanion.dll", dir_.File(baseName + "DLL.dll"));
   if (companion == Companion::kNoExports) CopyFileTo(ExeDir() + "EmptyCompanion.dll", dir_.File(baseName + "DLL.dll"));
+  if (companion == Companion::kReal) CopyFileTo(ExeDir() + "PlenaraDLL.dll", dir_.File(baseName + "DLL.dll"));
 }
 
 PlenaraInstance::~PlenaraInstance() {

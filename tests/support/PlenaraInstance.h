@@ -10,7 +10,8 @@
 #include "TestSupport.h"
 #include "shared/SharedBlock.h"
 
-enum class Companion { kNone, kTest, kNoExports };
+// kReal: the real settings module, PlenaraDLL.dll of this build.
+enum class Companion { kNone, kTest, kNoExports, kReal };
 
 class PlenaraInstance {
  public:

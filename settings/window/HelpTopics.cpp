@@ -1,0 +1,98 @@
+#include "settings/window/HelpTopics.h"
+
+#include "settings/window/WindowIds.h"
+
+uint32_t HelpTopicOf(int controlId, uint32_t pageTopic) {
+  switch (controlId) {
+    case IDC_TARGETS_LABEL:
+    case IDC_TARGETS:
+      return IDH_SETTINGS_RULE_LIST;
+    case IDC_TARGET_ADD:
+    case IDC_TARGET_EDIT:
+    case IDC_TARGET_COPY:
+    case IDC_TARGET_DELETE:
+    case IDC_TARGET_UP:
+    case IDC_TARGET_DOWN:
+      return IDH_SETTINGS_RULE_BUTTONS;
+    case IDC_CHILDREN_LABEL:
+    case IDC_CHILDREN:
+    case IDC_CHILD_ADD:
+    case IDC_CHILD_EDIT:
+    case IDC_CHILD_COPY:
+    case IDC_CHILD_DELETE:
+    case IDC_CHILD_UP:
+    case IDC_CHILD_DOWN:
+      return IDH_RULE_CHILDREN;
+    case IDC_GENERAL_GROUP:
+      return IDH_SETTINGS_GENERAL_PAGE;
+    case IDC_INTERVAL_LABEL:
+    case IDC_INTERVAL:
+    case IDC_INTERVAL_UNIT:
+      return IDH_SETTINGS_INTERVAL;
+    case IDC_REAPPLY:
+      return IDH_SETTINGS_REAPPLY;
+    case IDC_OPEN_AT_START:
+      return IDH_SETTINGS_OPEN_AT_START;
+    case IDC_START_WITH_WINDOWS:
+      return IDH_SETTINGS_START_WITH_WINDOWS;
+    case IDC_MONITOR_GROUP:
+    case IDC_MONITOR_STATE:
+    case IDC_START:
+    case IDC_STOP:
+      return IDH_SETTINGS_MONITORING;
+    case IDC_NAME_LABEL:
+    case IDC_NAME:
+      return IDH_RULE_NAME;
+    case IDC_MATCH_GROUP:
+      return IDH_MATCHING;
+    case IDC_CLASS_LABEL:
+    case IDC_CLASS:
+    case IDC_CLASS_MODE:
+      return IDH_RULE_CLASS;
+    case IDC_TITLE_LABEL:
+    case IDC_TITLE:
+    case IDC_TITLE_MODE:
+      return IDH_RULE_TITLE;
+    case IDC_FINDER:
+    case IDC_FINDER_HINT:
+    case IDC_FINDER_CLASS:
+    case IDC_FINDER_TITLE:
+    case IDC_FINDER_RECT:
+      return IDH_RULE_FINDER;
+    case IDC_SIZE_GROUP:
+    case IDC_SIZE_LABEL:
+    case IDC_SIZE_ACTION:
+    case IDC_WIDTH_LABEL:
+    case IDC_WIDTH_MODE:
+    case IDC_WIDTH:
+    case IDC_WIDTH_UNIT:
+    case IDC_HEIGHT_LABEL:
+    case IDC_HEIGHT_MODE:
+    case IDC_HEIGHT:
+    case IDC_HEIGHT_UNIT:
+      return IDH_RULE_SIZE;
+    case IDC_POSITION_GROUP:
+    case IDC_POSITION:
+    case IDC_X_LABEL:
+    case IDC_X_ANCHOR:
+    case IDC_X_OFFSET:
+    case IDC_X:
+    case IDC_X_UNIT:
+    case IDC_Y_LABEL:
+    case IDC_Y_ANCHOR:
+    case IDC_Y_OFFSET:
+    case IDC_Y:
+    case IDC_Y_UNIT:
+      return IDH_RULE_POSITION;
+    case IDC_ACTIVATE:
+      return IDH_RULE_ACTIVATE;
+    case IDC_CLOSE_WINDOW:
+      return IDH_RULE_CLOSE;
+    case IDC_ENABLED:
+      return IDH_RULE_ENABLED;
+    case IDC_APPLY_ONCE:
+      return IDH_RULE_APPLY_ONCE;
+    default:
+      return pageTopic;
+  }
+}
