@@ -41,7 +41,7 @@ bool RunHostCommand(const std::string& command, DWORD timeoutMs) {
 }
 
 std::string PictureFolder() {
-  const std::string folder = ExeDir() + "..\\screenshots";
+  const std::string folder = ExeDir() + "..\\..\\screenshots";
   CreateDirectoryA(folder.c_str(), nullptr);
   return HostPathOf(folder);
 }
@@ -66,6 +66,6 @@ bool SaveScreenPicture(RECT rect, const std::string& hostFolder, const std::stri
   const std::string command = "rm -f '" + file + "'; /usr/bin/import -window root -crop " + geometry +
                               " +repage '" + file + "'";
   if (!RunHostCommand(command)) return false;
-  const std::string local = ExeDir() + "..\\screenshots\\" + name;
+  const std::string local = ExeDir() + "..\\..\\screenshots\\" + name;
   return GetFileAttributesA(local.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
