@@ -7,15 +7,12 @@ crosshair (the mouse cursor) is being dragged away from it.
 Run from anywhere: writes the files next to this script.
 """
 import os
-import struct
+import sys
 
-PALETTE = [
-    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
-    (0, 0, 128), (128, 0, 128), (0, 128, 128), (192, 192, 192),
-    (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
-    (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
-]
-BLACK, GREY, SILVER, WHITE, BLUE, RED = 0, 8, 7, 15, 12, 9
+# The icon file writer and the palette are the program's icon script's.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'res'))
+from make_icons import BLACK, BLUE, RED, WHITE, write_ico  # noqa: E402
+
 SIZE = 32
 
 
@@ -46,37 +43,10 @@ def picture(with_cross):
     return px
 
 
-def dib(px):
-    header = struct.pack('<IiiHHIIiiII', 40, SIZE, SIZE * 2, 1, 4, 0, 0, 0, 0, 16, 0)
-    palette = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in PALETTE)
-    xor_rows, and_rows = [], []
-    for row in reversed(px):
-        bits = bytearray()
-        for x in range(0, SIZE, 2):
-            hi = row[x] if row[x] is not None else 0
-            lo = row[x + 1] if row[x + 1] is not None else 0
-            bits.append((hi << 4) | lo)
-        xor_rows.append(bytes(bits))
-        mask = bytearray(SIZE // 8)
-        for x in range(SIZE):
-            if row[x] is None:
-                mask[x // 8] |= 0x80 >> (x % 8)
-        and_rows.append(bytes(mask))
-    return header + palette + b''.join(xor_rows) + b''.join(and_rows)
-
-
-def write_ico(path, px):
-    data = dib(px)
-    out = struct.pack('<HHH', 0, 1, 1)
-    out += struct.pack('<BBBBHHII', SIZE, SIZE, 16, 0, 1, 4, len(data), 6 + 16)
-    with open(path, 'wb') as f:
-        f.write(out + data)
-
-
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    write_ico(os.path.join(here, 'FinderFull.ico'), picture(True))
-    write_ico(os.path.join(here, 'FinderEmpty.ico'), picture(False))
+    write_ico(os.path.join(here, 'FinderFull.ico'), [picture(True)])
+    write_ico(os.path.join(here, 'FinderEmpty.ico'), [picture(False)])
 
 
 if __name__ == '__main__':
