@@ -47,6 +47,7 @@ struct PropertyWindow {
   bool statusIsError = false;
   int lastMonitoring = -1;
   uint32_t listReads = 0;  // readings of the list: a row taken before a new reading may name another rule
+  bool listBehind = false;  // an exchange went unanswered: the list is read again before anything changes
 };
 
 int32_t SelectedTarget(const PropertyWindow& w) {
@@ -128,7 +129,10 @@ void SaveNow(PropertyWindow& w) {
   }
 }
 
-void StartSettling(PropertyWindow& w) { SetTimer(w.dialog, kSettleTimer, kSettleEveryMs, nullptr); }
+void StartSettling(PropertyWindow& w) {
+  w.listBehind = true;
+  SetTimer(w.dialog, kSettleTimer, kSettleEveryMs, nullptr);
+}
 
 // The program did not answer in time: the user hears of it, and the list is
 // read again as soon as the program answers.
@@ -141,7 +145,10 @@ void ReportNoAnswer(PropertyWindow& w) {
 void Reload(PropertyWindow& w, RulePick pick) {
   const Sent sent = w.channel.ReadList(w.list);
   if (sent == Sent::kNoAnswer) StartSettling(w);
-  if (sent == Sent::kDone) ++w.listReads;
+  if (sent == Sent::kDone) {
+    ++w.listReads;
+    w.listBehind = false;
+  }
   Refill(w, pick);
 }
 
@@ -160,7 +167,7 @@ void Execute(PropertyWindow& w, const RulePlan& plan) {
   }
   // An earlier change went unanswered and may have been made late: the
   // plan's indices may now name other rules.
-  if (w.channel.Unsettled()) {
+  if (w.listBehind || w.channel.Unsettled()) {
     if (!w.channel.Settle()) {
       ReportNoAnswer(w);
       return;
