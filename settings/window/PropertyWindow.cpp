@@ -213,7 +213,10 @@ void EditAndRun(PropertyWindow& w, bool child, bool adding) {
   const uint32_t reads = w.listReads;
   const bool confirmed = EditRule(w.dialog, request, result);
   if (w.destroyed || !confirmed) return;
-  if (w.listReads != reads) {
+  // A list read again meanwhile may hold other rules at the rows taken
+  // before; a new target goes at the end and needs none of them.
+  const bool oldRows = !adding || child || result.placement == Placement::kChildOfTarget;
+  if (oldRows && w.listReads != reads) {
     ReportListChanged(w);
     return;
   }
