@@ -620,6 +620,7 @@ INT_PTR CALLBACK PropertyProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
       // Also what the program posts at shutdown, when it answers nothing:
       // the window goes at once, with whatever is open inside it.
       w->closing = true;
+      CancelMoveSize();
       DestroyWindow(dialog);
       return TRUE;
     case WM_DESTROY:
