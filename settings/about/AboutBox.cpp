@@ -122,6 +122,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) DestroyWindow(dialog);
       return TRUE;
     case WM_CLOSE:
+      CancelMoveSize();  // the program's shutdown waits for this thread
       DestroyWindow(dialog);
       return TRUE;
     case WM_HELP:

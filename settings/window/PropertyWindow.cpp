@@ -46,6 +46,8 @@ struct PropertyWindow {
   bool intervalDirty = false;    // typed and not yet in force
   bool statusIsError = false;
   int lastMonitoring = -1;
+  uint32_t listReads = 0;  // readings of the list: a row taken before a new reading may name another rule
+  bool listBehind = false;  // an exchange went unanswered: the list is read again before anything changes
 };
 
 int32_t SelectedTarget(const PropertyWindow& w) {
@@ -127,7 +129,10 @@ void SaveNow(PropertyWindow& w) {
   }
 }
 
-void StartSettling(PropertyWindow& w) { SetTimer(w.dialog, kSettleTimer, kSettleEveryMs, nullptr); }
+void StartSettling(PropertyWindow& w) {
+  w.listBehind = true;
+  SetTimer(w.dialog, kSettleTimer, kSettleEveryMs, nullptr);
+}
 
 // The program did not answer in time: the user hears of it, and the list is
 // read again as soon as the program answers.
@@ -140,13 +145,36 @@ void ReportNoAnswer(PropertyWindow& w) {
 void Reload(PropertyWindow& w, RulePick pick) {
   const Sent sent = w.channel.ReadList(w.list);
   if (sent == Sent::kNoAnswer) StartSettling(w);
+  if (sent == Sent::kDone) {
+    ++w.listReads;
+    w.listBehind = false;
+  }
   Refill(w, pick);
+}
+
+// What the user asked for was worked out on a list that the program has
+// changed since: nothing is done, and the user sees the list as it is now.
+void ReportListChanged(PropertyWindow& w) {
+  SetStatus(w, LoadText(IDS_LIST_CHANGED), true);
+  ShowMessage(w.dialog, LoadText(IDS_LIST_CHANGED), MB_OK | MB_ICONWARNING);
 }
 
 void Execute(PropertyWindow& w, const RulePlan& plan) {
   if (plan.complete && plan.steps.Empty()) return;
   if (!w.channel.HasProgram()) {
     ShowMessage(w.dialog, LoadText(IDS_NO_PROGRAM), MB_OK | MB_ICONWARNING);
+    return;
+  }
+  // An earlier change went unanswered and may have been made late: the
+  // plan's indices may now name other rules.
+  if (w.listBehind || w.channel.Unsettled()) {
+    if (!w.channel.Settle()) {
+      ReportNoAnswer(w);
+      return;
+    }
+    KillTimer(w.dialog, kSettleTimer);
+    Reload(w, CurrentPick(w));
+    ReportListChanged(w);
     return;
   }
   const RulePick before = CurrentPick(w);
@@ -182,8 +210,16 @@ void EditAndRun(PropertyWindow& w, bool child, bool adding) {
   request.parent = child ? target : kNoParent;
   request.record = adding ? DefaultRule() : (child ? w.list[target].children[index] : w.list[target].record);
   RuleEditorResult result;
+  const uint32_t reads = w.listReads;
   const bool confirmed = EditRule(w.dialog, request, result);
   if (w.destroyed || !confirmed) return;
+  // A list read again meanwhile may hold other rules at the rows taken
+  // before; a new target goes at the end and needs none of them.
+  const bool oldRows = !adding || child || result.placement == Placement::kChildOfTarget;
+  if (oldRows && w.listReads != reads) {
+    ReportListChanged(w);
+    return;
+  }
   if (!adding) {
     Execute(w, EditPlan(index, child ? target : kNoParent, result.record));
     return;
@@ -214,10 +250,14 @@ void DeleteSelected(PropertyWindow& w, bool child) {
   } else {
     question = FormatText(IDS_CONFIRM_DELETE_TARGET, DisplayName(w.list[target].record).CString());
   }
+  const uint32_t reads = w.listReads;
   const int answer = ShowMessage(w.dialog, question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
   if (w.destroyed || answer != IDYES) return;
-  // The list may have been read again while the question was up.
-  if (index != (child ? SelectedChild(w) : SelectedTarget(w)) || target != SelectedTarget(w)) return;
+  // The list was read again while the question was up: the row may be another rule now.
+  if (w.listReads != reads) {
+    ReportListChanged(w);
+    return;
+  }
   Execute(w, DeletePlan(w.list, index, child ? target : kNoParent));
 }
 
@@ -362,8 +402,10 @@ void ToggleStartupEntry(PropertyWindow& w) {
 void OnStateChanged(PropertyWindow& w) {
   RefreshSettings(w);
   const int monitoring = w.block.monitoringEnabled ? 1 : 0;
-  // The monitoring state is kept in the file too: a switch is saved at once.
-  if (w.lastMonitoring >= 0 && monitoring != w.lastMonitoring) SaveNow(w);
+  // The monitoring state is kept in the file too: a switch is saved at once,
+  // but not while a late change may still be rebuilding the list being saved.
+  const bool switched = w.lastMonitoring >= 0 && monitoring != w.lastMonitoring;
+  if (switched && w.channel.Settle(kSettleWaitMs)) SaveNow(w);
   w.lastMonitoring = monitoring;
 }
 
@@ -578,6 +620,7 @@ INT_PTR CALLBACK PropertyProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
       // Also what the program posts at shutdown, when it answers nothing:
       // the window goes at once, with whatever is open inside it.
       w->closing = true;
+      CancelMoveSize();
       DestroyWindow(dialog);
       return TRUE;
     case WM_DESTROY:

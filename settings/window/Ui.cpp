@@ -146,6 +146,15 @@ void PlaceOnScreen(HWND window, const SavedPlace& place) {
   SetWindowPos(window, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void CancelMoveSize() {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetCurrentThreadId(), &info) || !(info.flags & GUI_INMOVESIZE)) return;
+  if (info.hwndMoveSize) SendMessageA(info.hwndMoveSize, WM_CANCELMODE, 0, 0);
+  // Esc ends the loop where cancelling alone does not.
+  PostThreadMessageA(GetCurrentThreadId(), WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
 void RunDialogLoop(HWND dialog, const bool& done) {
   MSG msg;
   while (!done) {

@@ -52,6 +52,11 @@ struct SavedPlace {
 };
 void PlaceOnScreen(HWND window, const SavedPlace& place);
 
+// Ends a window move or resize that the system runs on this thread. That
+// loop ends only on a key or the mouse button: a window closed from outside
+// while it runs would leave its thread waiting for the user.
+void CancelMoveSize();
+
 // Runs a modeless dialog's messages until done is set. A WM_QUIT met on the
 // way is put back for the caller's own loop.
 void RunDialogLoop(HWND dialog, const bool& done);

@@ -71,6 +71,21 @@ TEST_F(ExitTest, WithTheAboutBoxOpen) {
   ExpectPromptExitThatSaves();
 }
 
+// A move with the keyboard (the system menu's "Move") ends only on a key.
+TEST_F(ExitTest, WhileBothWindowsAreMovedWithTheKeyboard) {
+  PostMessageA(plenara_.MainWindow(), WM_COMMAND, kCmdAbout, 0);
+  HWND about = WaitAboutWindow();
+  ASSERT_NE(about, nullptr);
+  for (HWND window : {window_, about}) {
+    PostMessageA(window, WM_SYSCOMMAND, SC_MOVE, 0);
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE); }));
+  }
+  ExpectPromptExitThatSaves();
+}
+
 // --- what stays behind ---
 
 struct Census {
