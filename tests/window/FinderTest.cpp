@@ -64,7 +64,7 @@ class FinderTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(fixture_.Ready());
     ASSERT_TRUE(StartReal(plenara_));
-    window_ = OpenPropertyWindow(plenara_);
+    window_ = OpenWindow(plenara_, kCmdSettings);
     ASSERT_NE(window_, nullptr);
   }
   // A test that stopped half-way through a drag must not leave the button down.
@@ -198,13 +198,7 @@ class StartupEntryTest : public ::testing::Test {
   HWND Reopen(HWND window) {
     PostMessageA(window, WM_CLOSE, 0, 0);
     WaitGone(window);
-    // The program opens the next window once this one's thread has ended.
-    HWND reopened = nullptr;
-    WaitFor([&] {
-      PostMessageA(plenara_.MainWindow(), WM_COMMAND, 498, 0);
-      return (reopened = WaitPropertyWindow(1000)) != nullptr;
-    }, 20000);
-    return reopened;
+    return OpenWindow(plenara_, kCmdSettings);
   }
 
   PlenaraInstance plenara_{Companion::kReal};
@@ -212,7 +206,7 @@ class StartupEntryTest : public ::testing::Test {
 
 TEST_F(StartupEntryTest, TheBoxAddsAndRemovesTheEntryAndShowsWhatIsThere) {
   ASSERT_TRUE(StartReal(plenara_));
-  HWND window = OpenPropertyWindow(plenara_);
+  HWND window = OpenWindow(plenara_, kCmdSettings);
   ASSERT_NE(window, nullptr);
   EXPECT_FALSE(IsDlgButtonChecked(window, IDC_START_WITH_WINDOWS));
 

@@ -90,7 +90,7 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAf
   ASSERT_NE(mdiChild, nullptr);
   ASSERT_TRUE(StartReal(plenara_));
   HANDLE process = plenara_.Process().Handle();
-  HWND window = OpenPropertyWindow(plenara_);
+  HWND window = OpenWindow(plenara_, kCmdSettings);
   ASSERT_NE(window, nullptr);
 
   TargetRecord frameRule = Placing(L"枠を左上に", "PlenaraPlacedFrame", 16, 24, 400, 300);
@@ -182,7 +182,7 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAf
 
 TEST_F(SettingsWindowTest, TheEditorNamesWhatItCannotTakeAndTheButtonsFollowTheState) {
   ASSERT_TRUE(StartReal(plenara_));
-  HWND window = OpenPropertyWindow(plenara_);
+  HWND window = OpenWindow(plenara_, kCmdSettings);
   ASSERT_NE(window, nullptr);
   Click(window, IDC_TARGET_ADD);
   HWND editor = WaitOwnedWindow(window, IDC_NAME);

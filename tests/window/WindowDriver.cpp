@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/Commands.h"
 #include "settings/CompanionState.h"
 
 std::string Ansi(const wchar_t* text) {
@@ -21,30 +20,19 @@ bool StartReal(PlenaraInstance& plenara) {
   }, 20000);
 }
 
-HWND PropertyWindowOf() {
-  BlockView block;
-  return block.Existed() ? HandleOf(block->propertyWindow) : nullptr;
-}
-
-HWND WaitPropertyWindow(DWORD timeoutMs) {
+HWND OpenWindow(PlenaraInstance& plenara, UINT command) {
+  const auto field = command == kCmdAbout ? &SharedBlock::aboutWindow : &SharedBlock::propertyWindow;
   HWND window = nullptr;
-  WaitFor([&] { return (window = PropertyWindowOf()) != nullptr && IsWindowVisible(window); }, timeoutMs);
-  return window;
-}
-
-HWND OpenPropertyWindow(PlenaraInstance& plenara) {
-  if (HWND open = PropertyWindowOf()) return open;
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdSettings, 0);
-  return WaitPropertyWindow();
-}
-
-HWND WaitAboutWindow(DWORD timeoutMs) {
-  HWND window = nullptr;
-  WaitFor([&] {
+  const auto shown = [&] {
     BlockView block;
-    window = block.Existed() ? HandleOf(block->aboutWindow) : nullptr;
+    window = block.Existed() ? HandleOf(block.Get()->*field) : nullptr;
     return window && IsWindowVisible(window);
-  }, timeoutMs);
+  };
+  WaitFor([&] {
+    if (shown()) return true;
+    PostMessageA(plenara.MainWindow(), WM_COMMAND, command, 0);
+    return WaitFor(shown, 1000);
+  }, 20000);
   return window;
 }
 

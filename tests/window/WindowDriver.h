@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "PlenaraInstance.h"
+#include "app/Commands.h"
 #include "settings/SettingsModel.h"
 #include "shared/TargetRecord.h"
 
@@ -19,12 +20,10 @@ std::string Ansi(const wchar_t* text);
 // read its settings file.
 bool StartReal(PlenaraInstance& plenara);
 
-// The open settings window (propertyWindow in the block), or null.
-HWND PropertyWindowOf();
-HWND WaitPropertyWindow(DWORD timeoutMs = 20000);
-// Opens the settings window (command 498) unless it is open already.
-HWND OpenPropertyWindow(PlenaraInstance& plenara);
-HWND WaitAboutWindow(DWORD timeoutMs = 20000);
+// The settings window (command kCmdSettings) or the about box (kCmdAbout),
+// asked for until it shows: the program opens one again only once the last
+// one's thread has ended.
+HWND OpenWindow(PlenaraInstance& plenara, UINT command);
 // A visible window owned by owner that has a control with controlId: the
 // rule editor (IDC_NAME) or a message box (IDOK, IDYES, ...).
 HWND WaitOwnedWindow(HWND owner, int controlId);

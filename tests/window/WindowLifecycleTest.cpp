@@ -20,19 +20,8 @@ class ExitTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(StartReal(plenara_));
-    window_ = OpenPropertyWindow(plenara_);
+    window_ = OpenWindow(plenara_, kCmdSettings);
     ASSERT_NE(window_, nullptr);
-  }
-
-  // Asks for the about box until it comes: the program opens it again only
-  // once the last one's thread has ended.
-  HWND OpenAbout() {
-    HWND about = nullptr;
-    WaitFor([&] {
-      PostMessageA(plenara_.MainWindow(), WM_COMMAND, kCmdAbout, 0);
-      return (about = WaitAboutWindow(1000)) != nullptr;
-    }, 20000);
-    return about;
   }
 
   // The file is written again at exit: it is there afterwards although it
@@ -76,7 +65,7 @@ TEST_F(ExitTest, WithAMessageBoxOfTheWindowOpen) {
 // The about box shows the version, the user and the files, closes on OK and
 // comes again; a request while it is open opens no second one.
 TEST_F(ExitTest, WithTheAboutBoxOpen) {
-  HWND about = OpenAbout();
+  HWND about = OpenWindow(plenara_, kCmdAbout);
   ASSERT_NE(about, nullptr);
   WaitFor([&] { return GetForegroundWindow() == about; });  // on top, for the picture
   EXPECT_EQ(FieldText(about, IDC_PRODUCT), "Plenara");
@@ -89,13 +78,13 @@ TEST_F(ExitTest, WithTheAboutBoxOpen) {
   Click(about, IDOK);
   ASSERT_TRUE(WaitGone(about));
   ASSERT_TRUE(WaitFor([] { return BlockView()->aboutWindow == 0; }));
-  ASSERT_NE(OpenAbout(), nullptr);
+  ASSERT_NE(OpenWindow(plenara_, kCmdAbout), nullptr);
   ExpectPromptExitThatSaves();
 }
 
 // A move with the keyboard (the system menu's "Move") ends only on a key.
 TEST_F(ExitTest, WhileBothWindowsAreMovedWithTheKeyboard) {
-  HWND about = OpenAbout();
+  HWND about = OpenWindow(plenara_, kCmdAbout);
   ASSERT_NE(about, nullptr);
   for (HWND window : {window_, about}) {
     PostMessageA(window, WM_SYSCOMMAND, SC_MOVE, 0);
@@ -157,14 +146,14 @@ TEST(Lifecycle, FiftyOpeningsLeaveNoThreadHandleWindowOrModule) {
   // The first opening comes by itself (no settings file yet); close it,
   // and let one opening settle what the system keeps once per process.
   for (int warm = 0; warm < 2; ++warm) {
-    HWND window = OpenPropertyWindow(plenara);
+    HWND window = OpenWindow(plenara, kCmdSettings);
     ASSERT_NE(window, nullptr);
     PostMessageA(window, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(WaitFor([&] { return !PropertyWindowOf() && !TakeCensus(plenara.Process()).moduleLoaded; }));
+    ASSERT_TRUE(WaitFor([&] { return BlockView()->propertyWindow == 0 && !TakeCensus(plenara.Process()).moduleLoaded; }));
   }
   const Census before = TakeCensus(plenara.Process(), true);
   for (int i = 0; i < 50; ++i) {
-    HWND window = OpenPropertyWindow(plenara);
+    HWND window = OpenWindow(plenara, kCmdSettings);
     ASSERT_NE(window, nullptr) << "opening " << i;
     PostMessageA(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitGone(window)) << "opening " << i;
