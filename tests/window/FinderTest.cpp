@@ -73,11 +73,6 @@ class FinderTest : public ::testing::Test {
     fixture_.DestroyAll();
   }
 
-  HWND OpenEditor() {
-    Click(window_, IDC_TARGET_ADD);
-    return WaitOwnedWindow(window_, IDC_NAME);
-  }
-
   // Takes the finder of editor with the mouse, moves it onto target and,
   // with the button still down there, runs whileOver; then lets go.
   void DragFinderOnto(HWND editor, POINT target, const std::function<void()>& whileOver) {
@@ -100,7 +95,7 @@ TEST_F(FinderTest, DraggedOntoATopLevelWindowItFillsItsClassAndTitle) {
   const std::string title = Ansi(L"ファインダーの的");
   HWND target = fixture_.Top("PlenaraFinderTop", title.c_str(), Box{4, 4, 160, 120});
   ASSERT_NE(target, nullptr);
-  HWND editor = OpenEditor();
+  HWND editor = OpenEditor(window_);
   ASSERT_NE(editor, nullptr);
 
   DragFinderOnto(editor, CenterOf(target), [&] {
@@ -143,7 +138,7 @@ TEST_F(FinderTest, DraggedOntoAnMdiChildItOffersAChildRuleOfTheFramesRule) {
   HANDLE process = plenara_.Process().Handle();
 
   for (int round = 0; round < 2; ++round) {
-    HWND editor = OpenEditor();
+    HWND editor = OpenEditor(window_);
     ASSERT_NE(editor, nullptr);
     DragFinderOnto(editor, CenterOf(child), [&] {
       EXPECT_TRUE(WaitFor([&] { return FieldText(editor, IDC_FINDER_CLASS).find("PlenaraFinderChild") != std::string::npos; }))

@@ -47,8 +47,7 @@ TargetRecord Renamed(TargetRecord record, const std::string& name) {
 // Opens the editor with a click on button, types every field of rule as a
 // user would and confirms it.
 void AddThroughEditor(HWND window, int button, const TargetRecord& rule) {
-  Click(window, button);
-  HWND editor = WaitOwnedWindow(window, IDC_NAME);
+  HWND editor = OpenEditor(window, button);
   ASSERT_NE(editor, nullptr);
   const auto number = [&](int id, int32_t value) { SetDlgItemInt(editor, id, static_cast<UINT>(value), TRUE); };
   SetDlgItemTextA(editor, IDC_NAME, RuleName(rule));
@@ -115,8 +114,7 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAf
   }, 20000)) << "the child is at " << ClientBoxOf(GetParent(mdiChild), mdiChild).x;
 
   // Edit: only the name changes; the child stays with its target.
-  Click(window, IDC_TARGET_EDIT);
-  HWND editor = WaitOwnedWindow(window, IDC_NAME);
+  HWND editor = OpenEditor(window, IDC_TARGET_EDIT);
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(FieldText(editor, IDC_NAME), std::string(RuleName(frameRule)));
   EXPECT_TRUE(SaveWindowPicture(editor, "rule-editor.png"));
@@ -184,8 +182,7 @@ TEST_F(SettingsWindowTest, TheEditorNamesWhatItCannotTakeAndTheButtonsFollowTheS
   ASSERT_TRUE(StartReal(plenara_));
   HWND window = OpenWindow(plenara_, kCmdSettings);
   ASSERT_NE(window, nullptr);
-  Click(window, IDC_TARGET_ADD);
-  HWND editor = WaitOwnedWindow(window, IDC_NAME);
+  HWND editor = OpenEditor(window);
   ASSERT_NE(editor, nullptr);
   Choose(editor, IDC_SIZE_ACTION, kSizeSet);
   Choose(editor, IDC_WIDTH_MODE, kSizeAbsolute);

@@ -52,6 +52,11 @@ bool WaitGone(HWND window) {
   return WaitFor([&] { return !IsWindow(window); }, 15000);
 }
 
+HWND OpenEditor(HWND window, int button) {
+  Click(window, button);
+  return WaitOwnedWindow(window, IDC_NAME);
+}
+
 void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 void Type(HWND dialog, int id, const wchar_t* text) {

@@ -10,6 +10,7 @@
 
 #include "PlenaraInstance.h"
 #include "app/Commands.h"
+#include "settings/window/WindowIds.h"
 #include "settings/SettingsModel.h"
 #include "shared/TargetRecord.h"
 
@@ -28,6 +29,8 @@ HWND OpenWindow(PlenaraInstance& plenara, UINT command);
 // rule editor (IDC_NAME) or a message box (IDOK, IDYES, ...).
 HWND WaitOwnedWindow(HWND owner, int controlId);
 bool WaitGone(HWND window);
+// The rule editor, opened with a click on button of the settings window.
+HWND OpenEditor(HWND window, int button = IDC_TARGET_ADD);
 
 // A click that may open a modal window, so it is posted, not sent.
 void Click(HWND dialog, int id);

@@ -42,8 +42,7 @@ class ExitTest : public ::testing::Test {
 TEST_F(ExitTest, WithTheSettingsWindowOpen) { ExpectPromptExitThatSaves(); }
 
 TEST_F(ExitTest, WithTheRuleEditorOpen) {
-  Click(window_, IDC_TARGET_ADD);
-  HWND editor = WaitOwnedWindow(window_, IDC_NAME);
+  HWND editor = OpenEditor(window_);
   ASSERT_NE(editor, nullptr);
   // A drop-down list open in the editor as well.
   SendMessageA(GetDlgItem(editor, IDC_SIZE_ACTION), CB_SHOWDROPDOWN, TRUE, 0);
@@ -51,8 +50,7 @@ TEST_F(ExitTest, WithTheRuleEditorOpen) {
 }
 
 TEST_F(ExitTest, WithAMessageBoxOfTheWindowOpen) {
-  Click(window_, IDC_TARGET_ADD);
-  HWND editor = WaitOwnedWindow(window_, IDC_NAME);
+  HWND editor = OpenEditor(window_);
   ASSERT_NE(editor, nullptr);
   Click(editor, IDOK);
   ASSERT_TRUE(WaitGone(editor));

@@ -66,8 +66,7 @@ TEST(WindowModule, HelpAsksTheProgramForThePageOrTheField) {
   // F1 reaches a control as WM_KEYF1; the control hands it on as WM_HELP.
   SendMessageA(GetDlgItem(window, IDC_TARGETS), kMsgKeyF1, 0, 0);
   EXPECT_TRUE(WaitHelp(IDH_SETTINGS_RULE_LIST));
-  Click(window, IDC_TARGET_ADD);
-  HWND editor = WaitOwnedWindow(window, IDC_NAME);
+  HWND editor = OpenEditor(window);
   ASSERT_NE(editor, nullptr);
   SendMessageA(GetDlgItem(editor, IDC_WIDTH), kMsgKeyF1, 0, 0);
   EXPECT_TRUE(WaitHelp(IDH_RULE_SIZE));
