@@ -32,19 +32,14 @@ MainWindowHost::~MainWindowHost() {
   HeapFree(GetProcessHeap(), 0, block_);
 }
 
-LRESULT MainWindowHost::OnOtherThread(const std::function<LRESULT()>& work) {
+LRESULT MainWindowHost::SendFromOtherThread(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   std::atomic<bool> done{false};
   std::thread worker([&] {
-    result = work();
+    result = SendMessageA(window_, message, wParam, lParam);
     done = true;
   });
   WaitFor([&] { return done.load(); }, 60000);
   worker.join();
   return result;
-}
-
-LRESULT MainWindowHost::SendFromOtherThread(UINT message, WPARAM wParam, LPARAM lParam) {
-  HWND window = window_;
-  return OnOtherThread([=] { return SendMessageA(window, message, wParam, lParam); });
 }

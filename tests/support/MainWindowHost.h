@@ -4,8 +4,6 @@
 // window's shutdown work runs once in a process's life.
 #include <windows.h>
 
-#include <functional>
-
 #include "shared/SharedBlock.h"
 
 class MainWindowHost {
@@ -18,9 +16,8 @@ class MainWindowHost {
   HWND Window() const { return window_; }
   SharedBlock* Block() const { return block_; }
 
-  // Runs work on a thread of its own (as the settings window's thread would)
-  // while this thread keeps dispatching messages; returns work's result.
-  LRESULT OnOtherThread(const std::function<LRESULT()>& work);
+  // Sends from a thread of its own (as the settings window's thread would)
+  // while this thread keeps dispatching messages; returns the answer.
   LRESULT SendFromOtherThread(UINT message, WPARAM wParam, LPARAM lParam);
 
  private:

@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 
 #include <cstdio>
-#include <vector>
 
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
@@ -27,22 +26,7 @@ std::string ExeDir() {
   return s.substr(0, s.find_last_of('\\') + 1);
 }
 
-ScratchDir::ScratchDir(const std::string& hint) {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  static LONG counter = 0;
-  for (;;) {
-    char name[MAX_PATH];
-    std::snprintf(name, sizeof name, "%s%s-%lu-%ld", temp, hint.c_str(), GetCurrentProcessId(),
-                  InterlockedIncrement(&counter));
-    if (CreateDirectoryA(name, nullptr)) {
-      path_ = std::string(name) + "\\";
-      return;
-    }
-  }
-}
-
-ScratchDir::~ScratchDir() { RemoveTree(path_); }
+namespace {
 
 void RemoveTree(const std::string& path) {
   std::string dir = path;
@@ -65,6 +49,25 @@ void RemoveTree(const std::string& path) {
   }
   RemoveDirectoryA(dir.c_str());
 }
+
+}  // namespace
+
+ScratchDir::ScratchDir(const std::string& hint) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  static LONG counter = 0;
+  for (;;) {
+    char name[MAX_PATH];
+    std::snprintf(name, sizeof name, "%s%s-%lu-%ld", temp, hint.c_str(), GetCurrentProcessId(),
+                  InterlockedIncrement(&counter));
+    if (CreateDirectoryA(name, nullptr)) {
+      path_ = std::string(name) + "\\";
+      return;
+    }
+  }
+}
+
+ScratchDir::~ScratchDir() { RemoveTree(path_); }
 
 bool CopyFileTo(const std::string& from, const std::string& to) { return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0; }
 
@@ -93,14 +96,11 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
 ChildProcess::~ChildProcess() { Kill(); }
 
 bool ChildProcess::Start(const std::string& exe, const std::string& args, const std::string& dir) {
-  std::string command = "\"" + exe + "\"";
-  if (!args.empty()) command += " " + args;
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
+  std::string line = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                       dir.empty() ? nullptr : dir.c_str(), &si, &pi)) {
     return false;
   }
@@ -131,28 +131,11 @@ void ChildProcess::Kill() {
   process_ = nullptr;
 }
 
-namespace {
-struct FindState {
-  const char* className;
-  DWORD pid;
-  HWND found;
-};
-BOOL CALLBACK FindProc(HWND window, LPARAM param) {
-  auto* state = reinterpret_cast<FindState*>(param);
-  char name[256] = {};
-  GetClassNameA(window, name, sizeof name);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (lstrcmpA(name, state->className) == 0 && (state->pid == 0 || pid == state->pid)) {
-    state->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-}  // namespace
-
 HWND FindWindowOfProcess(const char* className, DWORD pid) {
-  FindState state = {className, pid, nullptr};
-  EnumWindows(FindProc, reinterpret_cast<LPARAM>(&state));
-  return state.found;
+  for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr;) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (pid == 0 || owner == pid) return window;
+  }
+  return nullptr;
 }

@@ -30,7 +30,6 @@ class ScratchDir {
 bool CopyFileTo(const std::string& from, const std::string& to);
 std::string ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
-void RemoveTree(const std::string& path);
 
 // A child process that is ended (and waited for) when this goes out of scope.
 class ChildProcess {

@@ -10,7 +10,6 @@
 
 #include "MonitorTestSupport.h"
 #include "PlenaraInstance.h"
-#include "Screenshots.h"
 #include "WindowDriver.h"
 #include "settings/window/StartupEntry.h"
 #include "settings/window/WindowIds.h"
@@ -19,23 +18,72 @@ namespace {
 
 int Choice(HWND dialog, int id) { return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)); }
 
+POINT CenterOf(HWND window) {
+  RECT rect = {};
+  GetWindowRect(window, &rect);
+  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+// The mouse, through xdotool on the test display.
+bool MoveMouseTo(POINT to) {
+  RunHostCommand("/usr/bin/xdotool mousemove " + std::to_string(to.x) + " " + std::to_string(to.y));
+  return WaitFor([&] {
+    POINT now = {};
+    GetCursorPos(&now);
+    return now.x == to.x && now.y == to.y;
+  }, 5000);
+}
+
+void LeftButton(const char* upOrDown) { RunHostCommand(std::string("/usr/bin/xdotool mouse") + upOrDown + " 1"); }
+
+// The window that holds the mouse in window's thread, or null.
+HWND CaptureOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndCapture : nullptr;
+}
+
+BOOL CALLBACK CollectBar(HWND window, LPARAM param) {
+  char name[32] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (lstrcmpiA(name, "Static") == 0 && IsWindowVisible(window)) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+  }
+  return TRUE;
+}
+
+// The finder's frame: the visible static windows of the editor's thread.
+std::vector<HWND> FrameBars(HWND editor) {
+  std::vector<HWND> bars;
+  EnumThreadWindows(GetWindowThreadProcessId(editor, nullptr), CollectBar, reinterpret_cast<LPARAM>(&bars));
+  return bars;
+}
+
 class FinderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(fixture_.Ready());
     ASSERT_TRUE(StartReal(plenara_));
-    window_ = OpenPropertyWindow(plenara_);
+    window_ = OpenWindow(plenara_, kCmdSettings);
     ASSERT_NE(window_, nullptr);
   }
   // A test that stopped half-way through a drag must not leave the button down.
   void TearDown() override {
-    ReleaseLeftButton();
+    LeftButton("up");
     fixture_.DestroyAll();
   }
 
-  HWND OpenEditor() {
-    Click(window_, IDC_TARGET_ADD);
-    return WaitOwnedWindow(window_, IDC_NAME);
+  // Takes the finder of editor with the mouse, moves it onto target and,
+  // with the button still down there, runs whileOver; then lets go.
+  void DragFinderOnto(HWND editor, POINT target, const std::function<void()>& whileOver) {
+    const POINT start = CenterOf(GetDlgItem(editor, IDC_FINDER));
+    ASSERT_TRUE(MoveMouseTo(start));
+    LeftButton("down");
+    ASSERT_TRUE(WaitFor([&] { return CaptureOf(editor) == editor; })) << "the finder did not take the mouse";
+    ASSERT_TRUE(MoveMouseTo(POINT{(start.x + target.x) / 2, (start.y + target.y) / 2}) && MoveMouseTo(target));
+    whileOver();
+    LeftButton("up");
+    ASSERT_TRUE(WaitFor([&] { return CaptureOf(editor) != editor; })) << "the finder kept the mouse";
   }
 
   Fixture& fixture_ = SharedFixture();
@@ -47,10 +95,10 @@ TEST_F(FinderTest, DraggedOntoATopLevelWindowItFillsItsClassAndTitle) {
   const std::string title = Ansi(L"ファインダーの的");
   HWND target = fixture_.Top("PlenaraFinderTop", title.c_str(), Box{4, 4, 160, 120});
   ASSERT_NE(target, nullptr);
-  HWND editor = OpenEditor();
+  HWND editor = OpenEditor(window_);
   ASSERT_NE(editor, nullptr);
 
-  EXPECT_EQ(DragFinderOnto(editor, CenterOf(target), [&] {
+  DragFinderOnto(editor, CenterOf(target), [&] {
     // While dragging: what is under the mouse, and a frame around it.
     EXPECT_TRUE(WaitFor([&] {
       return FieldText(editor, IDC_FINDER_CLASS).find("PlenaraFinderTop") != std::string::npos &&
@@ -72,8 +120,9 @@ TEST_F(FinderTest, DraggedOntoATopLevelWindowItFillsItsClassAndTitle) {
     RECT editorRect;
     GetWindowRect(editor, &editorRect);
     UnionRect(&frame, &frame, &editorRect);
-    EXPECT_TRUE(SaveScreenPicture(frame, PictureFolder(), "rule-editor-finder.png"));
-  }), "");
+    EXPECT_TRUE(SavePicture(frame, "rule-editor-finder.png"));
+  });
+  ASSERT_FALSE(HasFatalFailure());
   EXPECT_TRUE(FrameBars(editor).empty()) << "the frame stayed on screen";
   EXPECT_EQ(FieldText(editor, IDC_CLASS), "PlenaraFinderTop");
   EXPECT_EQ(Choice(editor, IDC_CLASS_MODE), kMatchEquals);
@@ -89,13 +138,14 @@ TEST_F(FinderTest, DraggedOntoAnMdiChildItOffersAChildRuleOfTheFramesRule) {
   HANDLE process = plenara_.Process().Handle();
 
   for (int round = 0; round < 2; ++round) {
-    HWND editor = OpenEditor();
+    HWND editor = OpenEditor(window_);
     ASSERT_NE(editor, nullptr);
-    EXPECT_EQ(DragFinderOnto(editor, CenterOf(child), [&] {
+    DragFinderOnto(editor, CenterOf(child), [&] {
       EXPECT_TRUE(WaitFor([&] { return FieldText(editor, IDC_FINDER_CLASS).find("PlenaraFinderChild") != std::string::npos; }))
           << "class line: " << FieldText(editor, IDC_FINDER_CLASS);
       EXPECT_NE(FieldText(editor, IDC_FINDER_HINT).find("Finder frame"), std::string::npos);
-    }), "");
+    });
+    ASSERT_FALSE(HasFatalFailure());
     // The first time a rule for the frame is made with it; the second time
     // the rule is there already.
     HWND question = WaitOwnedWindow(editor, IDYES);
@@ -135,23 +185,15 @@ void SetRunValue(const std::string& command) {
   RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue, REG_SZ, command.c_str(), static_cast<DWORD>(command.size() + 1));
 }
 
-void DeleteRunValue() { RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue); }
-
 class StartupEntryTest : public ::testing::Test {
  protected:
-  void SetUp() override { DeleteRunValue(); }
-  void TearDown() override { DeleteRunValue(); }
+  void SetUp() override { RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue); }
+  void TearDown() override { RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue); }
 
   HWND Reopen(HWND window) {
     PostMessageA(window, WM_CLOSE, 0, 0);
     WaitGone(window);
-    // The program opens the next window once this one's thread has ended.
-    HWND reopened = nullptr;
-    WaitFor([&] {
-      PostMessageA(plenara_.MainWindow(), WM_COMMAND, 498, 0);
-      return (reopened = WaitPropertyWindow(1000)) != nullptr;
-    }, 20000);
-    return reopened;
+    return OpenWindow(plenara_, kCmdSettings);
   }
 
   PlenaraInstance plenara_{Companion::kReal};
@@ -159,7 +201,7 @@ class StartupEntryTest : public ::testing::Test {
 
 TEST_F(StartupEntryTest, TheBoxAddsAndRemovesTheEntryAndShowsWhatIsThere) {
   ASSERT_TRUE(StartReal(plenara_));
-  HWND window = OpenPropertyWindow(plenara_);
+  HWND window = OpenWindow(plenara_, kCmdSettings);
   ASSERT_NE(window, nullptr);
   EXPECT_FALSE(IsDlgButtonChecked(window, IDC_START_WITH_WINDOWS));
 

@@ -8,7 +8,6 @@
 
 #include "MonitorTestSupport.h"
 #include "PlenaraInstance.h"
-#include "Screenshots.h"
 #include "WindowDriver.h"
 #include "settings/window/WindowIds.h"
 
@@ -45,12 +44,33 @@ TargetRecord Renamed(TargetRecord record, const std::string& name) {
   return record;
 }
 
-// Opens the editor with a click on button, types input and confirms it.
-void AddThroughEditor(HWND window, int button, const TargetRecord& input) {
-  Click(window, button);
-  HWND editor = WaitOwnedWindow(window, IDC_NAME);
+// Opens the editor with a click on button, types every field of rule as a
+// user would and confirms it.
+void AddThroughEditor(HWND window, int button, const TargetRecord& rule) {
+  HWND editor = OpenEditor(window, button);
   ASSERT_NE(editor, nullptr);
-  FillEditor(editor, input);
+  const auto number = [&](int id, int32_t value) { SetDlgItemInt(editor, id, static_cast<UINT>(value), TRUE); };
+  SetDlgItemTextA(editor, IDC_NAME, RuleName(rule));
+  Choose(editor, IDC_CLASS_MODE, rule.classMatch);
+  SetDlgItemTextA(editor, IDC_CLASS, rule.classPattern);
+  Choose(editor, IDC_TITLE_MODE, rule.titleMatch);
+  SetDlgItemTextA(editor, IDC_TITLE, rule.titlePattern);
+  Choose(editor, IDC_SIZE_ACTION, rule.sizeAction);
+  Choose(editor, IDC_WIDTH_MODE, rule.widthSpec.mode);
+  number(IDC_WIDTH, rule.widthSpec.value);
+  Choose(editor, IDC_HEIGHT_MODE, rule.heightSpec.mode);
+  number(IDC_HEIGHT, rule.heightSpec.value);
+  SetCheck(editor, IDC_POSITION, rule.positionAction == kPositionSet);
+  Choose(editor, IDC_X_ANCHOR, rule.xSpec.anchor);
+  Choose(editor, IDC_X_OFFSET, rule.xSpec.offsetKind);
+  number(IDC_X, rule.xSpec.value);
+  Choose(editor, IDC_Y_ANCHOR, rule.ySpec.anchor);
+  Choose(editor, IDC_Y_OFFSET, rule.ySpec.offsetKind);
+  number(IDC_Y, rule.ySpec.value);
+  SetCheck(editor, IDC_ACTIVATE, rule.activate != 0);
+  SetCheck(editor, IDC_CLOSE_WINDOW, rule.close != 0);
+  SetCheck(editor, IDC_ENABLED, rule.enabled != 0);
+  SetCheck(editor, IDC_APPLY_ONCE, rule.applyOnce != 0);
   EXPECT_EQ(FieldText(editor, IDC_RULE_STATUS), "") << "the editor refused what was typed";
   Click(editor, IDOK);
   ASSERT_TRUE(WaitGone(editor));
@@ -69,7 +89,7 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAf
   ASSERT_NE(mdiChild, nullptr);
   ASSERT_TRUE(StartReal(plenara_));
   HANDLE process = plenara_.Process().Handle();
-  HWND window = OpenPropertyWindow(plenara_);
+  HWND window = OpenWindow(plenara_, kCmdSettings);
   ASSERT_NE(window, nullptr);
 
   TargetRecord frameRule = Placing(L"枠を左上に", "PlenaraPlacedFrame", 16, 24, 400, 300);
@@ -94,11 +114,10 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAf
   }, 20000)) << "the child is at " << ClientBoxOf(GetParent(mdiChild), mdiChild).x;
 
   // Edit: only the name changes; the child stays with its target.
-  Click(window, IDC_TARGET_EDIT);
-  HWND editor = WaitOwnedWindow(window, IDC_NAME);
+  HWND editor = OpenEditor(window, IDC_TARGET_EDIT);
   ASSERT_NE(editor, nullptr);
   EXPECT_EQ(FieldText(editor, IDC_NAME), std::string(RuleName(frameRule)));
-  EXPECT_TRUE(SaveWindowPicture(editor, PictureFolder(), "rule-editor.png"));
+  EXPECT_TRUE(SaveWindowPicture(editor, "rule-editor.png"));
   Type(editor, IDC_NAME, L"枠");
   Click(editor, IDOK);
   ASSERT_TRUE(WaitGone(editor));
@@ -128,11 +147,11 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAf
   EXPECT_NE(FieldText(window, IDC_STATUS), "");
   Type(window, IDC_INTERVAL, L"49");
   EXPECT_NE(FieldText(window, IDC_STATUS).find("50"), std::string::npos);
-  EXPECT_EQ(ActiveSettings().monitorInterval, 500);
+  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 500);
   Type(window, IDC_INTERVAL, L"７５０");
-  ASSERT_TRUE(WaitFor([] { return ActiveSettings().monitorInterval == 750; }));
+  ASSERT_TRUE(WaitFor([] { return BlockView()->activeSettings.monitorInterval == 750; }));
   SetCheck(window, IDC_REAPPLY, false);
-  ASSERT_TRUE(WaitFor([] { return ActiveSettings().reapplyOnWorkAreaChange == 0; }));
+  ASSERT_TRUE(WaitFor([] { return BlockView()->activeSettings.reapplyOnWorkAreaChange == 0; }));
 
   const auto expectList = [&](const HeldRules& rules) {
     ASSERT_EQ(rules.size(), 2u);
@@ -144,7 +163,7 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAf
     }
   };
   expectList(ProgramRules(process));
-  EXPECT_TRUE(SaveWindowPicture(window, PictureFolder(), "settings-window.png"));
+  EXPECT_TRUE(SaveWindowPicture(window, "settings-window.png"));
   // Saved at once: the file already holds the last change.
   const std::string ini = ReadWholeFile(plenara_.Dir().File("Plenara.ini"));
   EXPECT_NE(ini.find(copied), std::string::npos);
@@ -154,17 +173,16 @@ TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAf
   plenara_.Process().Kill();
   ASSERT_TRUE(StartReal(plenara_));
   expectList(ProgramRules(plenara_.Process().Handle()));
-  EXPECT_EQ(ActiveSettings().monitorInterval, 750);
-  EXPECT_EQ(ActiveSettings().reapplyOnWorkAreaChange, 0);
+  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
+  EXPECT_EQ(BlockView()->activeSettings.reapplyOnWorkAreaChange, 0);
   fixture.DestroyAll();
 }
 
 TEST_F(SettingsWindowTest, TheEditorNamesWhatItCannotTakeAndTheButtonsFollowTheState) {
   ASSERT_TRUE(StartReal(plenara_));
-  HWND window = OpenPropertyWindow(plenara_);
+  HWND window = OpenWindow(plenara_, kCmdSettings);
   ASSERT_NE(window, nullptr);
-  Click(window, IDC_TARGET_ADD);
-  HWND editor = WaitOwnedWindow(window, IDC_NAME);
+  HWND editor = OpenEditor(window);
   ASSERT_NE(editor, nullptr);
   Choose(editor, IDC_SIZE_ACTION, kSizeSet);
   Choose(editor, IDC_WIDTH_MODE, kSizeAbsolute);

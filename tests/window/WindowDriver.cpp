@@ -5,10 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Screenshots.h"
-#include "app/Commands.h"
 #include "settings/CompanionState.h"
-#include "settings/window/WindowIds.h"
 
 std::string Ansi(const wchar_t* text) {
   char ansi[1024] = {};
@@ -17,73 +14,47 @@ std::string Ansi(const wchar_t* text) {
 }
 
 bool StartReal(PlenaraInstance& plenara) {
-  if (!plenara.Start()) return false;
-  return WaitFor([] {
+  return plenara.Start() && WaitFor([] {
     BlockView block;
     return block.Existed() && LoadCompanionState(*block.Get()).signature == kCompanionSignature;
   }, 20000);
 }
 
-HWND PropertyWindowOf() {
-  BlockView block;
-  return block.Existed() ? HandleOf(block->propertyWindow) : nullptr;
-}
-
-HWND WaitPropertyWindow(DWORD timeoutMs) {
+HWND OpenWindow(PlenaraInstance& plenara, UINT command) {
+  const auto field = command == kCmdAbout ? &SharedBlock::aboutWindow : &SharedBlock::propertyWindow;
   HWND window = nullptr;
-  WaitFor([&] { return (window = PropertyWindowOf()) != nullptr && IsWindowVisible(window); }, timeoutMs);
-  return window;
-}
-
-HWND OpenPropertyWindow(PlenaraInstance& plenara) {
-  if (HWND open = PropertyWindowOf()) return open;
-  PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdSettings, 0);
-  return WaitPropertyWindow();
-}
-
-HWND WaitAboutWindow(DWORD timeoutMs) {
-  HWND window = nullptr;
-  WaitFor([&] {
+  const auto shown = [&] {
     BlockView block;
-    window = block.Existed() ? HandleOf(block->aboutWindow) : nullptr;
+    window = block.Existed() ? HandleOf(block.Get()->*field) : nullptr;
     return window && IsWindowVisible(window);
-  }, timeoutMs);
+  };
+  WaitFor([&] {
+    if (shown()) return true;
+    PostMessageA(plenara.MainWindow(), WM_COMMAND, command, 0);
+    return WaitFor(shown, 1000);
+  }, 20000);
   return window;
 }
 
-namespace {
-
-struct OwnedSearch {
-  HWND owner;
-  int controlId;
-  HWND found;
-};
-
-BOOL CALLBACK FindOwned(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<OwnedSearch*>(param);
-  if (GetWindow(window, GW_OWNER) == search->owner && IsWindowVisible(window) && GetDlgItem(window, search->controlId)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-DWORD ThreadOf(HWND window) { return GetWindowThreadProcessId(window, nullptr); }
-
-}  // namespace
-
-HWND WaitOwnedWindow(HWND owner, int controlId, DWORD timeoutMs) {
-  OwnedSearch search{owner, controlId, nullptr};
+HWND WaitOwnedWindow(HWND owner, int controlId) {
+  HWND found = nullptr;
   WaitFor([&] {
-    search.found = nullptr;
-    EnumWindows(FindOwned, reinterpret_cast<LPARAM>(&search));
-    return search.found != nullptr;
-  }, timeoutMs);
-  return search.found;
+    for (found = FindWindowExA(nullptr, nullptr, nullptr, nullptr); found;
+         found = FindWindowExA(nullptr, found, nullptr, nullptr)) {
+      if (GetWindow(found, GW_OWNER) == owner && IsWindowVisible(found) && GetDlgItem(found, controlId)) return true;
+    }
+    return false;
+  }, 15000);
+  return found;
 }
 
-bool WaitGone(HWND window, DWORD timeoutMs) {
-  return WaitFor([&] { return !IsWindow(window); }, timeoutMs);
+bool WaitGone(HWND window) {
+  return WaitFor([&] { return !IsWindow(window); }, 15000);
+}
+
+HWND OpenEditor(HWND window, int button) {
+  Click(window, button);
+  return WaitOwnedWindow(window, IDC_NAME);
 }
 
 void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
@@ -129,38 +100,6 @@ TargetRecord NewRule(const wchar_t* name, const char* className, uint8_t classMa
   return rule;
 }
 
-namespace {
-
-void TypeAnsi(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
-
-void TypeNumber(HWND dialog, int id, int32_t value) { TypeAnsi(dialog, id, std::to_string(value).c_str()); }
-
-}  // namespace
-
-void FillEditor(HWND editor, const TargetRecord& rule) {
-  TypeAnsi(editor, IDC_NAME, RuleName(rule));
-  Choose(editor, IDC_CLASS_MODE, rule.classMatch);
-  TypeAnsi(editor, IDC_CLASS, rule.classPattern);
-  Choose(editor, IDC_TITLE_MODE, rule.titleMatch);
-  TypeAnsi(editor, IDC_TITLE, rule.titlePattern);
-  Choose(editor, IDC_SIZE_ACTION, rule.sizeAction);
-  Choose(editor, IDC_WIDTH_MODE, rule.widthSpec.mode);
-  TypeNumber(editor, IDC_WIDTH, rule.widthSpec.value);
-  Choose(editor, IDC_HEIGHT_MODE, rule.heightSpec.mode);
-  TypeNumber(editor, IDC_HEIGHT, rule.heightSpec.value);
-  SetCheck(editor, IDC_POSITION, rule.positionAction == kPositionSet);
-  Choose(editor, IDC_X_ANCHOR, rule.xSpec.anchor);
-  Choose(editor, IDC_X_OFFSET, rule.xSpec.offsetKind);
-  TypeNumber(editor, IDC_X, rule.xSpec.value);
-  Choose(editor, IDC_Y_ANCHOR, rule.ySpec.anchor);
-  Choose(editor, IDC_Y_OFFSET, rule.ySpec.offsetKind);
-  TypeNumber(editor, IDC_Y, rule.ySpec.value);
-  SetCheck(editor, IDC_ACTIVATE, rule.activate != 0);
-  SetCheck(editor, IDC_CLOSE_WINDOW, rule.close != 0);
-  SetCheck(editor, IDC_ENABLED, rule.enabled != 0);
-  SetCheck(editor, IDC_APPLY_ONCE, rule.applyOnce != 0);
-}
-
 HeldRules ProgramRules(HANDLE process) {
   HeldRules rules;
   BlockView block;
@@ -182,75 +121,63 @@ HeldRules ProgramRules(HANDLE process) {
   return rules;
 }
 
-SettingsRecord ActiveSettings() {
-  BlockView block;
-  SettingsRecord settings{};
-  if (block.Existed()) settings = block->activeSettings;
-  return settings;
-}
-
-bool WaitForRules(HANDLE process, const std::function<bool(const HeldRules&)>& cond, DWORD timeoutMs) {
-  return WaitFor([&] { return cond(ProgramRules(process)); }, timeoutMs);
-}
-
-bool MoveMouseTo(POINT screen) {
-  char command[96];
-  std::snprintf(command, sizeof command, "/usr/bin/xdotool mousemove %ld %ld", screen.x, screen.y);
-  RunHostCommand(command);
-  return WaitFor([&] {
-    POINT now = {};
-    GetCursorPos(&now);
-    return now.x == screen.x && now.y == screen.y;
-  }, 5000);
-}
-
-void PressLeftButton() { RunHostCommand("/usr/bin/xdotool mousedown 1"); }
-
-void ReleaseLeftButton() { RunHostCommand("/usr/bin/xdotool mouseup 1"); }
-
-POINT CenterOf(HWND window) {
-  RECT rect = {};
-  GetWindowRect(window, &rect);
-  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
-HWND CaptureOf(HWND window) {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  return GetGUIThreadInfo(ThreadOf(window), &info) ? info.hwndCapture : nullptr;
+bool WaitForRules(HANDLE process, const std::function<bool(const HeldRules&)>& cond) {
+  return WaitFor([&] { return cond(ProgramRules(process)); }, 15000);
 }
 
 namespace {
 
-BOOL CALLBACK CollectBar(HWND window, LPARAM param) {
-  char name[32] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (lstrcmpiA(name, "Static") == 0 && IsWindowVisible(window)) {
-    reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-  }
-  return TRUE;
+// The host path of a Windows path, as the compatibility layer maps it, or "".
+std::string HostPathOf(const std::string& path) {
+  using ToHost = char*(CDECL*)(const wchar_t*);
+  auto toHost = reinterpret_cast<ToHost>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  wchar_t wide[MAX_PATH];
+  if (!toHost || !MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return std::string();
+  char* host = toHost(wide);
+  if (!host) return std::string();
+  std::string result(host);
+  HeapFree(GetProcessHeap(), 0, host);
+  return result;
 }
 
 }  // namespace
 
-std::vector<HWND> FrameBars(HWND editor) {
-  std::vector<HWND> bars;
-  EnumThreadWindows(ThreadOf(editor), CollectBar, reinterpret_cast<LPARAM>(&bars));
-  return bars;
+bool RunHostCommand(const std::string& command) {
+  // A host program started from here gives no reliable exit: it signs its
+  // end by a marker file instead.
+  ScratchDir scratch("plenara-host");
+  const std::string marker = scratch.File("done");
+  const std::string hostMarker = HostPathOf(marker);
+  if (hostMarker.empty()) return false;
+  std::string line = "Z:\\bin\\sh -c \"" + command + "; touch '" + hostMarker + "'\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return false;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return WaitFor([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
 }
 
-std::string DragFinderOnto(HWND editor, POINT target, const std::function<void()>& whileOver) {
-  const POINT start = CenterOf(GetDlgItem(editor, IDC_FINDER));
-  if (!MoveMouseTo(start)) return "the mouse did not come to the finder";
-  PressLeftButton();
-  if (!WaitFor([&] { return CaptureOf(editor) == editor; })) {
-    ReleaseLeftButton();
-    return "the finder did not take the mouse";
-  }
-  const bool moved = MoveMouseTo(POINT{(start.x + target.x) / 2, (start.y + target.y) / 2}) && MoveMouseTo(target);
-  if (moved) whileOver();
-  ReleaseLeftButton();
-  if (!moved) return "the mouse did not come to the target";
-  if (!WaitFor([&] { return CaptureOf(editor) != editor; })) return "the finder kept the mouse";
-  return std::string();
+bool SavePicture(RECT area, const std::string& name) {
+  const std::string local = ExeDir() + "..\\..\\screenshots";
+  CreateDirectoryA(local.c_str(), nullptr);
+  const std::string folder = HostPathOf(local);
+  const long left = area.left > 0 ? area.left : 0;
+  const long top = area.top > 0 ? area.top : 0;
+  char geometry[64];
+  std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", area.right - left, area.bottom - top, left, top);
+  const std::string file = folder + "/" + name;
+  return !folder.empty() &&
+         RunHostCommand("rm -f '" + file + "'; /usr/bin/import -window root -crop " + geometry + " +repage '" + file + "'") &&
+         GetFileAttributesA((local + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool SaveWindowPicture(HWND window, const std::string& name) {
+  RECT area;
+  if (!GetWindowRect(window, &area)) return false;
+  // Let the window finish painting first.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  return SavePicture(area, name);
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Drives the real settings window of a running Plenara from the test
-// process as a user would: clicks, typing and choices sent as messages to
-// its controls, and reads what the program then holds.
+// Drives the real settings window of a running Plenara from the test process
+// as a user would (messages to its controls), reads what the program then
+// holds, and takes pictures of windows for people to look at.
 #include <windows.h>
 
 #include <functional>
@@ -9,27 +9,28 @@
 #include <vector>
 
 #include "PlenaraInstance.h"
+#include "app/Commands.h"
+#include "settings/window/WindowIds.h"
 #include "settings/SettingsModel.h"
 #include "shared/TargetRecord.h"
 
 // Text in the ANSI code page from a wide literal.
 std::string Ansi(const wchar_t* text);
 
-// Plenara with the real settings module, started and waited for until the
-// module has read its settings file.
+// Plenara with the real settings module, waited for until the module has
+// read its settings file.
 bool StartReal(PlenaraInstance& plenara);
 
-// The open settings window (propertyWindow in the block), or null.
-HWND PropertyWindowOf();
-HWND WaitPropertyWindow(DWORD timeoutMs = 20000);
-// Opens the settings window (command 498) unless it is open already.
-HWND OpenPropertyWindow(PlenaraInstance& plenara);
-HWND WaitAboutWindow(DWORD timeoutMs = 20000);
-
+// The settings window (command kCmdSettings) or the about box (kCmdAbout),
+// asked for until it shows: the program opens one again only once the last
+// one's thread has ended.
+HWND OpenWindow(PlenaraInstance& plenara, UINT command);
 // A visible window owned by owner that has a control with controlId: the
 // rule editor (IDC_NAME) or a message box (IDOK, IDYES, ...).
-HWND WaitOwnedWindow(HWND owner, int controlId, DWORD timeoutMs = 15000);
-bool WaitGone(HWND window, DWORD timeoutMs = 15000);
+HWND WaitOwnedWindow(HWND owner, int controlId);
+bool WaitGone(HWND window);
+// The rule editor, opened with a click on button of the settings window.
+HWND OpenEditor(HWND window, int button = IDC_TARGET_ADD);
 
 // A click that may open a modal window, so it is posted, not sent.
 void Click(HWND dialog, int id);
@@ -42,8 +43,6 @@ int ListRowCount(HWND dialog, int listId);
 
 // A new rule's record (as the editor starts it) with a name and a class condition.
 TargetRecord NewRule(const wchar_t* name, const char* className = "", uint8_t classMatch = kMatchAny);
-// Types every field of rule into an open rule editor, as a user would.
-void FillEditor(HWND editor, const TargetRecord& rule);
 
 // The rule list as the program holds it, read from its memory.
 struct HeldTarget {
@@ -52,23 +51,10 @@ struct HeldTarget {
 };
 using HeldRules = std::vector<HeldTarget>;
 HeldRules ProgramRules(HANDLE process);
-SettingsRecord ActiveSettings();
+bool WaitForRules(HANDLE process, const std::function<bool(const HeldRules&)>& cond);
 
-// Waits until the program's rule list satisfies cond.
-bool WaitForRules(HANDLE process, const std::function<bool(const HeldRules&)>& cond, DWORD timeoutMs = 15000);
-
-// --- the mouse, through xdotool on the test display ---
-
-bool MoveMouseTo(POINT screen);
-void PressLeftButton();
-void ReleaseLeftButton();
-POINT CenterOf(HWND window);
-// The window that holds the mouse in window's thread, or null.
-HWND CaptureOf(HWND window);
-// The finder's frame: the visible static windows of the editor's thread.
-std::vector<HWND> FrameBars(HWND editor);
-
-// Takes the finder of editor with the mouse, moves it onto target and, with
-// the button still down there, runs whileOver; then lets go. Returns an
-// empty string, or what went wrong.
-std::string DragFinderOnto(HWND editor, POINT target, const std::function<void()>& whileOver);
+// Runs a command line of the host system and waits until it has finished.
+bool RunHostCommand(const std::string& command);
+// Saves a screen area as a PNG file under build/screenshots; false when no file came.
+bool SavePicture(RECT area, const std::string& name);
+bool SaveWindowPicture(HWND window, const std::string& name);

@@ -10,20 +10,17 @@
 #include <string>
 
 #include "PlenaraInstance.h"
-#include "Screenshots.h"
 #include "WindowDriver.h"
 #include "app/Commands.h"
 #include "settings/window/WindowIds.h"
 
 namespace {
 
-constexpr DWORD kPromptExitMs = 8000;
-
 class ExitTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(StartReal(plenara_));
-    window_ = OpenPropertyWindow(plenara_);
+    window_ = OpenWindow(plenara_, kCmdSettings);
     ASSERT_NE(window_, nullptr);
   }
 
@@ -34,7 +31,7 @@ class ExitTest : public ::testing::Test {
     DeleteFileA(ini.c_str());
     const DWORD start = GetTickCount();
     EXPECT_EQ(plenara_.Close(30000), 0u);
-    EXPECT_LT(GetTickCount() - start, kPromptExitMs);
+    EXPECT_LT(GetTickCount() - start, 8000u);
     EXPECT_NE(GetFileAttributesA(ini.c_str()), INVALID_FILE_ATTRIBUTES) << "not saved at exit";
   }
 
@@ -45,8 +42,7 @@ class ExitTest : public ::testing::Test {
 TEST_F(ExitTest, WithTheSettingsWindowOpen) { ExpectPromptExitThatSaves(); }
 
 TEST_F(ExitTest, WithTheRuleEditorOpen) {
-  Click(window_, IDC_TARGET_ADD);
-  HWND editor = WaitOwnedWindow(window_, IDC_NAME);
+  HWND editor = OpenEditor(window_);
   ASSERT_NE(editor, nullptr);
   // A drop-down list open in the editor as well.
   SendMessageA(GetDlgItem(editor, IDC_SIZE_ACTION), CB_SHOWDROPDOWN, TRUE, 0);
@@ -54,8 +50,7 @@ TEST_F(ExitTest, WithTheRuleEditorOpen) {
 }
 
 TEST_F(ExitTest, WithAMessageBoxOfTheWindowOpen) {
-  Click(window_, IDC_TARGET_ADD);
-  HWND editor = WaitOwnedWindow(window_, IDC_NAME);
+  HWND editor = OpenEditor(window_);
   ASSERT_NE(editor, nullptr);
   Click(editor, IDOK);
   ASSERT_TRUE(WaitGone(editor));
@@ -65,16 +60,29 @@ TEST_F(ExitTest, WithAMessageBoxOfTheWindowOpen) {
   ExpectPromptExitThatSaves();
 }
 
+// The about box shows the version, the user and the files, closes on OK and
+// comes again; a request while it is open opens no second one.
 TEST_F(ExitTest, WithTheAboutBoxOpen) {
+  HWND about = OpenWindow(plenara_, kCmdAbout);
+  ASSERT_NE(about, nullptr);
+  WaitFor([&] { return GetForegroundWindow() == about; });  // on top, for the picture
+  EXPECT_EQ(FieldText(about, IDC_PRODUCT), "Plenara");
+  EXPECT_EQ(FieldText(about, IDC_VERSION), Ansi(L"バージョン 1.0.0"));
+  EXPECT_EQ(FieldText(about, IDC_USER), Ansi(L"使用者: ") + BlockView()->userName);
+  EXPECT_EQ(FieldText(about, IDC_INI_PATH), plenara_.Dir().File("Plenara.ini"));
+  EXPECT_EQ(FieldText(about, IDC_HELP_PATH), plenara_.Dir().File("Plenara.chm"));
+  EXPECT_TRUE(SaveWindowPicture(about, "about-box.png"));
   PostMessageA(plenara_.MainWindow(), WM_COMMAND, kCmdAbout, 0);
-  ASSERT_NE(WaitAboutWindow(), nullptr);
+  Click(about, IDOK);
+  ASSERT_TRUE(WaitGone(about));
+  ASSERT_TRUE(WaitFor([] { return BlockView()->aboutWindow == 0; }));
+  ASSERT_NE(OpenWindow(plenara_, kCmdAbout), nullptr);
   ExpectPromptExitThatSaves();
 }
 
 // A move with the keyboard (the system menu's "Move") ends only on a key.
 TEST_F(ExitTest, WhileBothWindowsAreMovedWithTheKeyboard) {
-  PostMessageA(plenara_.MainWindow(), WM_COMMAND, kCmdAbout, 0);
-  HWND about = WaitAboutWindow();
+  HWND about = OpenWindow(plenara_, kCmdAbout);
   ASSERT_NE(about, nullptr);
   for (HWND window : {window_, about}) {
     PostMessageA(window, WM_SYSCOMMAND, SC_MOVE, 0);
@@ -90,33 +98,10 @@ TEST_F(ExitTest, WhileBothWindowsAreMovedWithTheKeyboard) {
 
 struct Census {
   int threads = 0;
-  DWORD handles = 0;
   int windows = 0;
+  DWORD handles = 0;
   bool moduleLoaded = false;
 };
-
-BOOL CALLBACK CountWindowOf(HWND window, LPARAM param) {
-  auto* counted = reinterpret_cast<std::pair<DWORD, int>*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid == counted->first) ++counted->second;
-  return TRUE;
-}
-
-// The process's open handles, found by trying to duplicate each possible
-// handle value: the system's own count is not available here.
-DWORD CountHandles(HANDLE process) {
-  DWORD count = 0;
-  for (uintptr_t value = 4; value < 4 * 8192; value += 4) {
-    HANDLE copy = nullptr;
-    if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS)) {
-      ++count;
-      CloseHandle(copy);
-    }
-  }
-  return count;
-}
 
 Census TakeCensus(const ChildProcess& process, bool withHandles = false) {
   Census census;
@@ -131,44 +116,52 @@ Census TakeCensus(const ChildProcess& process, bool withHandles = false) {
   MODULEENTRY32 module = {};
   module.dwSize = sizeof module;
   for (BOOL more = Module32First(modules, &module); more; more = Module32Next(modules, &module)) {
-    if (lstrcmpiA(module.szModule, "PlenaraDLL.dll") == 0) census.moduleLoaded = true;
+    census.moduleLoaded |= lstrcmpiA(module.szModule, "PlenaraDLL.dll") == 0;
   }
   CloseHandle(modules);
-  if (withHandles) census.handles = CountHandles(process.Handle());
-  std::pair<DWORD, int> counted{process.Pid(), 0};
-  EnumWindows(CountWindowOf, reinterpret_cast<LPARAM>(&counted));
-  census.windows = counted.second;
+  for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, nullptr); window;
+       window = FindWindowExA(nullptr, window, nullptr, nullptr)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    census.windows += pid == process.Pid();
+  }
+  // The open handles, found by trying to duplicate each possible handle
+  // value: the system's own count is not available here.
+  for (uintptr_t value = 4; withHandles && value < 4 * 8192; value += 4) {
+    HANDLE copy = nullptr;
+    if (DuplicateHandle(process.Handle(), reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS)) {
+      ++census.handles;
+      CloseHandle(copy);
+    }
+  }
   return census;
 }
 
-class LifecycleTest : public ::testing::Test {
- protected:
-  PlenaraInstance plenara_{Companion::kReal};
-};
-
-TEST_F(LifecycleTest, FiftyOpeningsLeaveNoThreadHandleWindowOrModule) {
-  ASSERT_TRUE(StartReal(plenara_));
+TEST(Lifecycle, FiftyOpeningsLeaveNoThreadHandleWindowOrModule) {
+  PlenaraInstance plenara(Companion::kReal);
+  ASSERT_TRUE(StartReal(plenara));
   // The first opening comes by itself (no settings file yet); close it,
   // and let one opening settle what the system keeps once per process.
   for (int warm = 0; warm < 2; ++warm) {
-    HWND window = OpenPropertyWindow(plenara_);
+    HWND window = OpenWindow(plenara, kCmdSettings);
     ASSERT_NE(window, nullptr);
     PostMessageA(window, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(WaitFor([&] { return !PropertyWindowOf() && !TakeCensus(plenara_.Process()).moduleLoaded; }));
+    ASSERT_TRUE(WaitFor([&] { return BlockView()->propertyWindow == 0 && !TakeCensus(plenara.Process()).moduleLoaded; }));
   }
-  const Census before = TakeCensus(plenara_.Process(), true);
+  const Census before = TakeCensus(plenara.Process(), true);
   for (int i = 0; i < 50; ++i) {
-    HWND window = OpenPropertyWindow(plenara_);
+    HWND window = OpenWindow(plenara, kCmdSettings);
     ASSERT_NE(window, nullptr) << "opening " << i;
     PostMessageA(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitGone(window)) << "opening " << i;
     // The program opens the next window only once this one's thread has ended.
     ASSERT_TRUE(WaitFor([&] {
-      const Census now = TakeCensus(plenara_.Process());
+      const Census now = TakeCensus(plenara.Process());
       return !now.moduleLoaded && now.threads <= before.threads;
     })) << "opening " << i;
   }
-  const Census after = TakeCensus(plenara_.Process(), true);
+  const Census after = TakeCensus(plenara.Process(), true);
   std::printf("before: %d threads, %lu handles, %d windows; after: %d threads, %lu handles, %d windows\n",
               before.threads, before.handles, before.windows, after.threads, after.handles, after.windows);
   EXPECT_GT(before.handles, 0u);
@@ -176,32 +169,6 @@ TEST_F(LifecycleTest, FiftyOpeningsLeaveNoThreadHandleWindowOrModule) {
   EXPECT_LE(after.handles, before.handles);
   EXPECT_EQ(after.windows, before.windows);
   EXPECT_FALSE(after.moduleLoaded);
-}
-
-TEST_F(LifecycleTest, TheAboutBoxShowsTheVersionTheUserAndTheFiles) {
-  ASSERT_TRUE(StartReal(plenara_));
-  // The settings window opens by itself at a first start; out of the picture.
-  HWND window = WaitPropertyWindow();
-  ASSERT_NE(window, nullptr);
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  ASSERT_TRUE(WaitGone(window));
-  PostMessageA(plenara_.MainWindow(), WM_COMMAND, kCmdAbout, 0);
-  HWND about = WaitAboutWindow();
-  ASSERT_NE(about, nullptr);
-  WaitFor([&] { return GetForegroundWindow() == about; });  // on top, for the picture
-  const std::string user = BlockView()->userName;
-  EXPECT_EQ(FieldText(about, IDC_PRODUCT), "Plenara");
-  EXPECT_EQ(FieldText(about, IDC_VERSION), Ansi(L"バージョン 1.0.0"));
-  EXPECT_EQ(FieldText(about, IDC_USER), Ansi(L"使用者: ") + user);
-  EXPECT_EQ(FieldText(about, IDC_INI_PATH), plenara_.Dir().File("Plenara.ini"));
-  EXPECT_EQ(FieldText(about, IDC_HELP_PATH), plenara_.Dir().File("Plenara.chm"));
-  EXPECT_TRUE(SaveWindowPicture(about, PictureFolder(), "about-box.png"));
-  // A second request while it is open changes nothing.
-  PostMessageA(plenara_.MainWindow(), WM_COMMAND, kCmdAbout, 0);
-  Click(about, IDOK);
-  ASSERT_TRUE(WaitGone(about));
-  ASSERT_TRUE(WaitFor([] { return BlockView()->aboutWindow == 0; }));
-  EXPECT_EQ(plenara_.Close(), 0u);
 }
 
 }  // namespace

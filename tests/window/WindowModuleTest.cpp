@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr char kHostClass[] = "PlenaraWindowTestHost";
 constexpr UINT kMsgKeyF1 = 0x004D;  // F1 as the system hands it to the control with the focus
 
 std::vector<std::pair<WPARAM, LPARAM>> g_helpRequests;
@@ -54,13 +53,8 @@ TEST(WindowModule, HelpAsksTheProgramForThePageOrTheField) {
   ASSERT_NE(mapping, nullptr);
   ASSERT_EQ(existed, 0) << "another Plenara holds the block";
   auto* block = static_cast<SharedBlock*>(view);
-  WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = HostProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kHostClass;
-  RegisterClassExA(&wc);
-  HWND host = CreateWindowExA(0, kHostClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  HWND host = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  SetWindowLongPtrA(host, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HostProc));
   block->mainWindow = HandleValue(host);
   // On a worker thread with the program's small stack, as the program runs it.
   HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 4096, RunPropertyWindow, nullptr, 0, nullptr));
@@ -72,8 +66,7 @@ TEST(WindowModule, HelpAsksTheProgramForThePageOrTheField) {
   // F1 reaches a control as WM_KEYF1; the control hands it on as WM_HELP.
   SendMessageA(GetDlgItem(window, IDC_TARGETS), kMsgKeyF1, 0, 0);
   EXPECT_TRUE(WaitHelp(IDH_SETTINGS_RULE_LIST));
-  Click(window, IDC_TARGET_ADD);
-  HWND editor = WaitOwnedWindow(window, IDC_NAME);
+  HWND editor = OpenEditor(window);
   ASSERT_NE(editor, nullptr);
   SendMessageA(GetDlgItem(editor, IDC_WIDTH), kMsgKeyF1, 0, 0);
   EXPECT_TRUE(WaitHelp(IDH_RULE_SIZE));
@@ -88,7 +81,6 @@ TEST(WindowModule, HelpAsksTheProgramForThePageOrTheField) {
   EXPECT_EQ(GetModuleHandleA("PlenaraDLL.dll"), nullptr);
   CloseHandle(thread);
   DestroyWindow(host);
-  UnregisterClassA(kHostClass, GetModuleHandleA(nullptr));
   CloseSharedMemory(mapping, view);
 }
 
