@@ -263,15 +263,10 @@ bool NameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERRO
 
 }  // namespace
 
-LeadTable SystemLeads() {
-  LeadTable leads;
+LeadByteTable SystemLeads() {
   CPINFO info = {};
-  if (GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1) {
-    for (int i = 0; i + 1 < MAX_LEADBYTES && (info.LeadByte[i] || info.LeadByte[i + 1]); i += 2) {
-      for (int b = info.LeadByte[i]; b <= info.LeadByte[i + 1]; ++b) leads.lead[b] = true;
-    }
-  }
-  return leads;
+  if (!GetCPInfo(CP_ACP, &info)) return LeadBytesFromRanges(nullptr, 0, 1);
+  return LeadBytesFromRanges(info.LeadByte, sizeof info.LeadByte, info.MaxCharSize);
 }
 
 SystemCharset::SystemCharset() : known_(static_cast<uint8_t*>(std::calloc(0x10000 + 0x100, 1))) {

@@ -9,7 +9,7 @@
 #include "settings/Text.h"
 
 // Lead bytes of the system's ANSI code page.
-LeadTable SystemLeads();
+LeadByteTable SystemLeads();
 
 // The system's ANSI code page as the format needs it. Remembers which
 // characters come back from the profile API's conversion, so that each is

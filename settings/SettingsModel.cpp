@@ -10,13 +10,6 @@ TargetRecord DefaultRule() {
   return record;
 }
 
-LeadTable ShiftJisLeads() {
-  LeadTable table;
-  for (int b = 0x81; b <= 0x9F; ++b) table.lead[b] = true;
-  for (int b = 0xE0; b <= 0xFC; ++b) table.lead[b] = true;
-  return table;
-}
-
 bool AddTarget(SettingsModel& model, const TargetRecord& record) {
   TargetRules rules;
   rules.record = record;

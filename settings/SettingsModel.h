@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "monitor/LeadBytes.h"
 #include "settings/Text.h"
 #include "shared/TargetRecord.h"
 
@@ -53,12 +54,3 @@ TargetRecord DefaultRule();
 // The rule's display name lives in the record's reserved bytes at 260.
 inline char* RuleName(TargetRecord& record) { return record.reserved260; }
 inline const char* RuleName(const TargetRecord& record) { return record.reserved260; }
-
-// Which bytes begin a double-byte character of the ANSI code page.
-struct LeadTable {
-  bool lead[256] = {};
-  bool IsLead(uint8_t byte) const { return lead[byte]; }
-};
-
-// Code page 932: lead bytes 81-9F and E0-FC.
-LeadTable ShiftJisLeads();

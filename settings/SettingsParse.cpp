@@ -42,7 +42,7 @@ constexpr const char* kSettingsKeys[kSettingsKeyCount] = {"Version", "Monitoring
 // What the readers of one section share.
 struct Section {
   TextView where;
-  const LeadTable& leads;
+  const LeadByteTable& leads;
   ParseReport& report;
 };
 
@@ -312,7 +312,7 @@ void ParseReport::Note(TextView where, TextView what, TextView detail) {
   ++noteCount;
 }
 
-bool ParseRuleLines(TextView lines, const LeadTable& leads, TargetRecord& record, ParseReport& report,
+bool ParseRuleLines(TextView lines, const LeadByteTable& leads, TargetRecord& record, ParseReport& report,
                     TextView where) {
   record = DefaultRule();
   Section s{where, leads, report};
@@ -399,7 +399,7 @@ void CheckRawText(TextView text, ParseReport& report) {
   }
 }
 
-bool ParseSettingsFile(const SectionReader& reader, const LeadTable& leads, SettingsModel& model,
+bool ParseSettingsFile(const SectionReader& reader, const LeadByteTable& leads, SettingsModel& model,
                        ParseReport& report) {
   model = SettingsModel{};
   TextBuffer all, lines, nameText;

@@ -32,11 +32,11 @@ struct SectionReader {
 // Fills model (defaults first). Returns false when nothing in the file was
 // understood; the model then holds the defaults. Running out of memory is
 // noted like any other fault, with the rules read so far kept.
-bool ParseSettingsFile(const SectionReader& reader, const LeadTable& leads, SettingsModel& model,
+bool ParseSettingsFile(const SectionReader& reader, const LeadByteTable& leads, SettingsModel& model,
                        ParseReport& report);
 
 // One rule section. Returns false when not a single key was understood.
-bool ParseRuleLines(TextView lines, const LeadTable& leads, TargetRecord& record, ParseReport& report,
+bool ParseRuleLines(TextView lines, const LeadByteTable& leads, TargetRecord& record, ParseReport& report,
                     TextView where);
 
 // What the profile API never shows: NUL bytes, text before the first

@@ -92,7 +92,7 @@ void AppendQuoted(TextBuffer& out, TextView text, const Charset& charset) {
     // A lead byte is half a character only before a byte that can follow
     // one (40 and up in every double-byte code page); alone it cannot be
     // carried, and a control byte after it must still be escaped.
-    const bool lead = charset.leads.IsLead(byte);
+    const bool lead = IsLeadByte(charset.leads, byte);
     const bool pair = lead && i + 1 < text.size && static_cast<uint8_t>(text[i + 1]) >= 0x40;
     const size_t length = pair ? 2 : 1;
     if ((!lead || pair) && (!charset.isKept || charset.isKept(text.data + i, length, charset.context))) {
@@ -130,11 +130,11 @@ size_t ReadQuoted(TextView value, char* text, bool& closed) {
   return length;
 }
 
-size_t FitLength(TextView text, size_t limit, const LeadTable& leads) {
+size_t FitLength(TextView text, size_t limit, const LeadByteTable& leads) {
   if (text.size <= limit) return text.size;
   size_t i = 0;
   while (i < text.size) {
-    const size_t length = leads.IsLead(static_cast<uint8_t>(text[i])) && i + 1 < text.size ? 2 : 1;
+    const size_t length = IsLeadByte(leads, static_cast<uint8_t>(text[i])) && i + 1 < text.size ? 2 : 1;
     if (i + length > limit) break;
     i += length;
   }

@@ -12,7 +12,7 @@
 using CharKeptFn = bool (*)(const char* ch, size_t length, void* context);
 
 struct Charset {
-  LeadTable leads;
+  LeadByteTable leads;
   CharKeptFn isKept = nullptr;  // null: every character is kept
   void* context = nullptr;
 };
@@ -31,7 +31,7 @@ size_t ReadQuoted(TextView value, char* text, bool& closed);
 
 // The longest prefix of text no longer than limit bytes that does not end
 // inside a double-byte character.
-size_t FitLength(TextView text, size_t limit, const LeadTable& leads);
+size_t FitLength(TextView text, size_t limit, const LeadByteTable& leads);
 
 enum class NumberRead { kExact, kClamped, kBad };
 

@@ -265,7 +265,7 @@ void CopySelected(PropertyWindow& w, bool child) {
   const int32_t target = SelectedTarget(w);
   const int32_t index = child ? SelectedChild(w) : target;
   if (target < 0 || index < 0) return;
-  Execute(w, CopyPlan(w.list, index, child ? target : kNoParent, LoadText(IDS_COPY_SUFFIX).CString(), ShiftJisLeads()));
+  Execute(w, CopyPlan(w.list, index, child ? target : kNoParent, LoadText(IDS_COPY_SUFFIX).CString(), SystemLeads()));
 }
 
 void MoveSelected(PropertyWindow& w, bool child, int direction) {

@@ -6,6 +6,7 @@
 
 #include "monitor/LeadBytes.h"
 #include "monitor/MatchText.h"
+#include "settings/SettingsFile.h"
 #include "settings/window/HelpTopics.h"
 #include "settings/window/RuleFields.h"
 #include "settings/window/RuleText.h"
@@ -233,17 +234,6 @@ void SetUpEditor(Editor& editor) {
 
 // --- the window finder ---
 
-LeadByteTable SystemLeadBytes() {
-  CPINFO info = {};
-  if (!GetCPInfo(CP_ACP, &info)) return LeadBytesFromRanges(nullptr, 0, 1);
-  return LeadBytesFromRanges(info.LeadByte, sizeof info.LeadByte, info.MaxCharSize);
-}
-
-LeadTable LeadTableOf(const LeadByteTable& bytes) {
-  LeadTable table;
-  for (int b = 0; b < 256; ++b) table.lead[b] = IsLeadByte(bytes, static_cast<uint8_t>(b));
-  return table;
-}
 
 bool OverFinder(const Editor& editor, POINT client) {
   RECT icon;
@@ -335,13 +325,12 @@ void OfferChildRule(Editor& editor, const LeadByteTable& leads) {
       return;
     }
   }
-  const LeadTable table = LeadTableOf(leads);
   TargetRecord parent = DefaultRule();
   bool cut = false;
-  const TextView frameClass = FitPatternText(found.frameClass, kMaxPatternBytes, table, cut);
+  const TextView frameClass = FitPatternText(found.frameClass, kMaxPatternBytes, leads, cut);
   std::memcpy(parent.classPattern, frameClass.data, frameClass.size);
   parent.classMatch = cut ? kMatchBegins : kMatchEquals;
-  const TextView name = FitPatternText(NameOfFrame(found), kMaxNameBytes, table, cut);
+  const TextView name = FitPatternText(NameOfFrame(found), kMaxNameBytes, leads, cut);
   std::memcpy(RuleName(parent), name.data, name.size);
   editor.result.placement = Placement::kChildOfNewTarget;
   editor.result.newParent = parent;
@@ -352,15 +341,14 @@ void OfferChildRule(Editor& editor, const LeadByteTable& leads) {
 // rule's conditions.
 void TakeFound(Editor& editor) {
   HWND d = editor.dialog;
-  const LeadByteTable leads = SystemLeadBytes();
-  const LeadTable table = LeadTableOf(leads);
+  const LeadByteTable leads = SystemLeads();
   bool classCut = false;
   bool titleCut = false;
   // Cut to what a pattern holds; the NUL goes where the cut falls.
   FoundWindow& found = editor.found;
-  const TextView className = FitPatternText(found.className, kMaxPatternBytes, table, classCut);
+  const TextView className = FitPatternText(found.className, kMaxPatternBytes, leads, classCut);
   found.className[className.size] = '\0';
-  const TextView title = FitPatternText(found.title, kMaxPatternBytes, table, titleCut);
+  const TextView title = FitPatternText(found.title, kMaxPatternBytes, leads, titleCut);
   found.title[title.size] = '\0';
   SetFieldText(d, IDC_CLASS, found.className);
   SetChoice(d, IDC_CLASS_MODE, classCut ? kMatchBegins : kMatchEquals);

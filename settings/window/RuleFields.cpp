@@ -49,7 +49,7 @@ bool OffsetTakesValue(uint8_t anchor, uint8_t offsetKind) {
   return (anchor == kAnchorNear || anchor == kAnchorFar) && HasRange(OffsetValueRange(offsetKind));
 }
 
-TextView FitPatternText(TextView text, size_t limit, const LeadTable& leads, bool& cut) {
+TextView FitPatternText(TextView text, size_t limit, const LeadByteTable& leads, bool& cut) {
   const size_t length = FitLength(text, limit, leads);
   cut = length < text.size;
   return text.Sub(0, length);

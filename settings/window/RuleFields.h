@@ -33,7 +33,7 @@ bool OffsetTakesValue(uint8_t anchor, uint8_t offsetKind);
 // Text found on screen for a pattern field: the longest start that fits
 // limit bytes without splitting a double-byte character. cut says whether
 // anything was left off.
-TextView FitPatternText(TextView text, size_t limit, const LeadTable& leads, bool& cut);
+TextView FitPatternText(TextView text, size_t limit, const LeadByteTable& leads, bool& cut);
 
 // Full-width digits, signs and spaces (as a Japanese input method types
 // them, in UTF-16) made ASCII in place, so that "１２０" reads as 120.

@@ -33,10 +33,10 @@ RuleStep Delete(int32_t index, int32_t parent) {
 }
 
 // Whether the last byte of text is a lead byte with nothing after it.
-bool EndsInLeadByte(const char* text, size_t length, const LeadTable& leads) {
+bool EndsInLeadByte(const char* text, size_t length, const LeadByteTable& leads) {
   size_t i = 0;
   while (i < length) {
-    if (leads.IsLead(static_cast<uint8_t>(text[i]))) {
+    if (IsLeadByte(leads, static_cast<uint8_t>(text[i]))) {
       if (i + 1 == length) return true;
       i += 2;
     } else {
@@ -142,7 +142,7 @@ RulePlan DeletePlan(const RuleList& list, int32_t index, int32_t parent) {
   return plan;
 }
 
-RulePlan CopyPlan(const RuleList& list, int32_t index, int32_t parent, const char* suffix, const LeadTable& leads) {
+RulePlan CopyPlan(const RuleList& list, int32_t index, int32_t parent, const char* suffix, const LeadByteTable& leads) {
   RulePlan plan;
   if (!Addresses(list, index, parent)) return plan;
   TargetRecord copy = RecordAt(list, index, parent);
@@ -183,7 +183,7 @@ RulePlan MovePlan(const RuleList& list, int32_t index, int32_t parent, int direc
   return plan;
 }
 
-void AppendToName(TargetRecord& record, const char* suffix, const LeadTable& leads) {
+void AppendToName(TargetRecord& record, const char* suffix, const LeadByteTable& leads) {
   char* name = RuleName(record);
   const size_t length = strnlen(name, kRuleNameSize);
   if (length == 0 || length >= kRuleNameSize || !suffix) return;

@@ -49,11 +49,11 @@ RulePlan AddTargetWithChildPlan(const RuleList& list, const TargetRecord& target
 RulePlan EditPlan(int32_t index, int32_t parent, const TargetRecord& record);
 RulePlan DeletePlan(const RuleList& list, int32_t index, int32_t parent);
 // The copy goes right after the original; its name gets suffix when that fits.
-RulePlan CopyPlan(const RuleList& list, int32_t index, int32_t parent, const char* suffix, const LeadTable& leads);
+RulePlan CopyPlan(const RuleList& list, int32_t index, int32_t parent, const char* suffix, const LeadByteTable& leads);
 // Moves a record one place up (-1) or down (+1); an empty plan when it
 // cannot move that way.
 RulePlan MovePlan(const RuleList& list, int32_t index, int32_t parent, int direction);
 
 // Appends suffix to a name that is not empty, when the whole suffix fits
 // the name field; otherwise the name stays as it is.
-void AppendToName(TargetRecord& record, const char* suffix, const LeadTable& leads);
+void AppendToName(TargetRecord& record, const char* suffix, const LeadByteTable& leads);

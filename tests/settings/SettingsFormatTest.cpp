@@ -12,7 +12,7 @@
 
 namespace {
 
-const Charset kShiftJis{ShiftJisLeads()};
+const Charset kShiftJis{ShiftJisLeadBytes()};
 
 struct Parsed {
   SettingsModel model;
@@ -24,7 +24,7 @@ Parsed Parse(std::string_view text) {
   Parsed parsed;
   FakeProfile profile(text);
   CheckRawText(TextView(text.data(), text.size()), parsed.report);
-  parsed.understood = ParseSettingsFile(profile.Reader(), ShiftJisLeads(), parsed.model, parsed.report);
+  parsed.understood = ParseSettingsFile(profile.Reader(), ShiftJisLeadBytes(), parsed.model, parsed.report);
   return parsed;
 }
 

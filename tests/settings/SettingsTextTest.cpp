@@ -16,8 +16,8 @@ bool FussyKept(const char* ch, size_t length, void*) {
   if (static_cast<uint8_t>(ch[0]) >= 0xF0) return false;
   return length == 1 || static_cast<uint8_t>(ch[1]) >= 0x40;
 }
-const Charset kPlain{ShiftJisLeads()};
-const Charset kFussy{ShiftJisLeads(), FussyKept, nullptr};
+const Charset kPlain{ShiftJisLeadBytes()};
+const Charset kFussy{ShiftJisLeadBytes(), FussyKept, nullptr};
 
 std::string Quoted(std::string_view text, const Charset& charset = kPlain) {
   TextBuffer out;

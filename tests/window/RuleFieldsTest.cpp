@@ -34,7 +34,7 @@ TEST(RuleFields, NumbersAreCheckedAgainstTheirModesRange) {
 }
 
 TEST(RuleFields, TextFromScreenIsCutOnWholeCharacters) {
-  const LeadTable leads = ShiftJisLeads();
+  const LeadByteTable leads = ShiftJisLeadBytes();
   bool cut = true;
   EXPECT_TRUE(FitPatternText("Notepad", 128, leads, cut) == TextView("Notepad"));
   EXPECT_FALSE(cut);

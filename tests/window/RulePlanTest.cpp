@@ -60,7 +60,7 @@ struct Case {
   RulePick pick;
 };
 
-const LeadTable kLeads = ShiftJisLeads();
+const LeadByteTable kLeads = ShiftJisLeadBytes();
 
 const Case kCases[] = {
     {"target down", [](const RuleList& l) { return MovePlan(l, 0, kNoParent, 1); }, "B A(a1,a2) C(c1)", {1, -1}},
