@@ -106,7 +106,7 @@ void ReadString(TextView value, char* field, size_t fieldSize, Section& s, const
   bool closed = true;
   const size_t length = ReadQuoted(value, text.Data(), closed);
   if (!closed) s.report.Note(s.where, key, "without its closing quote");
-  const size_t fit = FitLength(TextView(text.Data(), length), fieldSize - 1, s.leads);
+  const size_t fit = WholeCharsLength(text.Data(), length, fieldSize - 1, s.leads);
   if (fit < length) s.report.Note(s.where, key, "cut to fit");
   std::memcpy(field, text.Data(), fit);
 }

@@ -130,17 +130,6 @@ size_t ReadQuoted(TextView value, char* text, bool& closed) {
   return length;
 }
 
-size_t FitLength(TextView text, size_t limit, const LeadByteTable& leads) {
-  if (text.size <= limit) return text.size;
-  size_t i = 0;
-  while (i < text.size) {
-    const size_t length = IsLeadByte(leads, static_cast<uint8_t>(text[i])) && i + 1 < text.size ? 2 : 1;
-    if (i + length > limit) break;
-    i += length;
-  }
-  return i;
-}
-
 NumberRead ReadNumber(TextView text, int32_t low, int32_t high, int32_t& value) {
   text = Trim(text);
   bool negative = false;

@@ -29,10 +29,6 @@ void AppendQuoted(TextBuffer& out, TextView text, const Charset& charset);
 // the opening quote is then taken as it stands).
 size_t ReadQuoted(TextView value, char* text, bool& closed);
 
-// The longest prefix of text no longer than limit bytes that does not end
-// inside a double-byte character.
-size_t FitLength(TextView text, size_t limit, const LeadByteTable& leads);
-
 enum class NumberRead { kExact, kClamped, kBad };
 
 // A decimal integer with an optional sign, clamped to [low, high]; a bad

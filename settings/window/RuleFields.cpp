@@ -50,7 +50,7 @@ bool OffsetTakesValue(uint8_t anchor, uint8_t offsetKind) {
 }
 
 TextView FitPatternText(TextView text, size_t limit, const LeadByteTable& leads, bool& cut) {
-  const size_t length = FitLength(text, limit, leads);
+  const size_t length = WholeCharsLength(text.data, text.size, limit, leads);
   cut = length < text.size;
   return text.Sub(0, length);
 }

@@ -4,13 +4,7 @@
 
 void CopyWholeChars(char* dst, size_t size, const char* src, const LeadByteTable& leads) {
   if (size == 0) return;
-  size_t n = 0;
-  while (src[n] != '\0') {
-    const bool lead = IsLeadByte(leads, static_cast<uint8_t>(src[n])) && src[n + 1] != '\0';
-    const size_t width = lead ? 2 : 1;
-    if (n + width > size - 1) break;
-    n += width;
-  }
+  const size_t n = WholeCharsLength(src, std::strlen(src), size - 1, leads);
   std::memcpy(dst, src, n);
   dst[n] = '\0';
 }

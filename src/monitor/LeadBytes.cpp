@@ -20,6 +20,17 @@ LeadByteTable ShiftJisLeadBytes() {
   return LeadBytesFromRanges(ranges, sizeof ranges, 2);
 }
 
+size_t WholeCharsLength(const char* text, size_t length, size_t limit, const LeadByteTable& leads) {
+  if (length <= limit) return length;
+  size_t i = 0;
+  while (i < length) {
+    const size_t width = IsLeadByte(leads, static_cast<uint8_t>(text[i])) && i + 1 < length ? 2 : 1;
+    if (i + width > limit) break;
+    i += width;
+  }
+  return i;
+}
+
 ptrdiff_t FindLastChar(const char* text, char ch, const LeadByteTable& leads) {
   ptrdiff_t found = -1;
   for (ptrdiff_t i = 0; text[i] != '\0';) {

@@ -18,6 +18,10 @@ LeadByteTable ShiftJisLeadBytes();
 
 inline bool IsLeadByte(const LeadByteTable& table, uint8_t byte) { return table.isLead[byte] != 0; }
 
+// The longest prefix of text (length bytes) no longer than limit bytes that
+// does not end inside a double-byte character.
+size_t WholeCharsLength(const char* text, size_t length, size_t limit, const LeadByteTable& leads);
+
 // Offset of the last occurrence of ch that stands on a character boundary,
 // or -1. ch must be a single-byte character (below 0x40 it can never be the
 // second byte of a double-byte character in any code page we meet, but the
