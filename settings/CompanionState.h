@@ -4,7 +4,6 @@
 // module itself; the block's reserved areas are the module's to use.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "shared/SharedBlock.h"
 
@@ -27,7 +26,6 @@ struct CompanionState {
   char damagedCopy[48];    // name suffix of the copy kept of a damaged file ("damaged-..."), or empty
   uint8_t reserved56[56];
 };
-static_assert(sizeof(CompanionState) == sizeof(SharedBlock::reserved1532));
 static_assert(offsetof(SharedBlock, reserved1532) == 1532);
 static_assert(offsetof(CompanionState, signature) == 0);
 static_assert(offsetof(CompanionState, loadStatus) == 4);
@@ -36,13 +34,11 @@ static_assert(offsetof(CompanionState, damagedCopy) == 8);
 static_assert(offsetof(CompanionState, reserved56) == 56);
 
 inline CompanionState LoadCompanionState(const SharedBlock& block) {
-  CompanionState state;
-  std::memcpy(&state, block.reserved1532, sizeof state);
-  return state;
+  return LoadReserved<CompanionState>(block.reserved1532);
 }
 
 inline void StoreCompanionState(SharedBlock& block, const CompanionState& state) {
-  std::memcpy(block.reserved1532, &state, sizeof state);
+  StoreReserved(block.reserved1532, state);
 }
 
 // The user's "open the settings at start" preference travels with the

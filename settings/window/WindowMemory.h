@@ -4,7 +4,6 @@
 // reserved area at offset 1508 (20 bytes), which the program never touches.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "shared/SharedBlock.h"
 
@@ -16,19 +15,14 @@ struct WindowMemory {
   int32_t propertyY;
   uint8_t reserved12[8];
 };
-static_assert(sizeof(WindowMemory) == sizeof(SharedBlock::reserved1508));
 static_assert(offsetof(SharedBlock, reserved1508) == 1508);
 static_assert(offsetof(WindowMemory, signature) == 0);
 static_assert(offsetof(WindowMemory, propertyX) == 4);
 static_assert(offsetof(WindowMemory, propertyY) == 8);
 static_assert(offsetof(WindowMemory, reserved12) == 12);
 
-inline WindowMemory LoadWindowMemory(const SharedBlock& block) {
-  WindowMemory memory;
-  std::memcpy(&memory, block.reserved1508, sizeof memory);
-  return memory;
-}
+inline WindowMemory LoadWindowMemory(const SharedBlock& block) { return LoadReserved<WindowMemory>(block.reserved1508); }
 
 inline void StoreWindowMemory(SharedBlock& block, const WindowMemory& memory) {
-  std::memcpy(block.reserved1508, &memory, sizeof memory);
+  StoreReserved(block.reserved1508, memory);
 }

@@ -4,6 +4,7 @@
 // stored as 32-bit values so that the layout never depends on the compiler.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "shared/TargetRecord.h"
 
@@ -84,6 +85,21 @@ static_assert(offsetof(SharedBlock, trackedCount) == 2408);
 static_assert(offsetof(SharedBlock, tracked) == 2412);
 static_assert(offsetof(SharedBlock, reserved2416) == 2416);
 static_assert(offsetof(SharedBlock, activeSettings) + offsetof(SettingsRecord, reapplyOnWorkAreaChange) == 1650);
+
+// The settings module keeps records of its own in the reserved areas (the
+// program never reads them); T must fill the area exactly.
+template <class T, size_t N>
+T LoadReserved(const uint8_t (&area)[N]) {
+  static_assert(sizeof(T) == N);
+  T value;
+  std::memcpy(&value, area, N);
+  return value;
+}
+template <class T, size_t N>
+void StoreReserved(uint8_t (&area)[N], const T& value) {
+  static_assert(sizeof(T) == N);
+  std::memcpy(area, &value, N);
+}
 
 // The one view pointer of this process: null until start-up has mapped it.
 SharedBlock* Block();
