@@ -1,5 +1,9 @@
 #include "monitor/ApplyCalls.h"
 
+#include <cstring>
+
+#include "monitor/SystemLeadBytes.h"
+
 namespace {
 
 constexpr int kMaxTitleChars = 128;
@@ -64,13 +68,8 @@ void ReadWindowTitle(HWND window, char* title, int size) {
   // Each character takes at most two bytes in the system code page.
   char converted[2 * (kMaxTitleChars + 1)];
   if (WideCharToMultiByte(CP_ACP, 0, wide, -1, converted, sizeof converted, nullptr, nullptr) <= 0) return;
-  int n = 0;
-  while (converted[n] != '\0' && n < size - 1) {
-    const bool lead = IsDBCSLeadByte(static_cast<BYTE>(converted[n])) && converted[n + 1] != '\0';
-    const int step = lead ? 2 : 1;
-    if (n + step > size - 1) break;  // never half a character
-    n += step;
-  }
+  // Never half a character.
+  const size_t n = WholeCharsLength(converted, std::strlen(converted), size - 1, SystemLeadBytes());
   CopyMemory(title, converted, n);
   title[n] = '\0';
 }
