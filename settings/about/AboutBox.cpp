@@ -146,14 +146,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 void RunAboutBox(SharedBlock& block) {
   if (block.aboutWindow && IsWindow(HandleOf(block.aboutWindow))) return;
   AboutBox about(block);
-  HWND dialog = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutProc,
-                                   reinterpret_cast<LPARAM>(&about));
-  if (dialog) {
-    ShowWindow(dialog, SW_SHOW);
-    SetForegroundWindow(dialog);
-    RunDialogLoop(dialog, about.destroyed);
-    if (!about.destroyed) DestroyWindow(dialog);
-  }
+  RunModelessDialog(IDD_ABOUT, AboutProc, reinterpret_cast<LPARAM>(&about), about.destroyed);
   if (about.dialog && block.aboutWindow == HandleValue(about.dialog)) block.aboutWindow = 0;
   if (about.icon) DestroyIcon(about.icon);
   if (about.titleFont) DeleteObject(about.titleFont);

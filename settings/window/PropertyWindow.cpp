@@ -652,14 +652,7 @@ void RunPropertyWindow(SharedBlock& block) {
   InitCommonControlsEx(&controls);
 
   PropertyWindow window(block);
-  HWND dialog = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_PROPERTIES), nullptr, PropertyProc,
-                                   reinterpret_cast<LPARAM>(&window));
-  if (dialog) {
-    ShowWindow(dialog, SW_SHOW);
-    SetForegroundWindow(dialog);
-    RunDialogLoop(dialog, window.destroyed);
-    if (!window.destroyed) DestroyWindow(dialog);
-  }
+  RunModelessDialog(IDD_PROPERTIES, PropertyProc, reinterpret_cast<LPARAM>(&window), window.destroyed);
   if (window.dialog && block.propertyWindow == HandleValue(window.dialog)) block.propertyWindow = 0;
   if (window.bigIcon) DestroyIcon(window.bigIcon);
   if (window.smallIcon) DestroyIcon(window.smallIcon);

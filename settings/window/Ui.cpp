@@ -155,7 +155,11 @@ void CancelMoveSize() {
   PostThreadMessageA(GetCurrentThreadId(), WM_KEYDOWN, VK_ESCAPE, 0);
 }
 
-void RunDialogLoop(HWND dialog, const bool& done) {
+void RunModelessDialog(UINT id, DLGPROC proc, LPARAM param, const bool& done) {
+  HWND dialog = CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(id), nullptr, proc, param);
+  if (!dialog) return;
+  ShowWindow(dialog, SW_SHOW);
+  SetForegroundWindow(dialog);
   MSG msg;
   while (!done) {
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
@@ -169,4 +173,5 @@ void RunDialogLoop(HWND dialog, const bool& done) {
       DispatchMessageA(&msg);
     }
   }
+  if (!done) DestroyWindow(dialog);
 }

@@ -57,6 +57,7 @@ void PlaceOnScreen(HWND window, const SavedPlace& place);
 // while it runs would leave its thread waiting for the user.
 void CancelMoveSize();
 
-// Runs a modeless dialog's messages until done is set. A WM_QUIT met on the
+// Shows the module's dialog id and runs its messages until done is set (by
+// its WM_DESTROY), destroying it if the loop ends first. A WM_QUIT met on the
 // way is put back for the caller's own loop.
-void RunDialogLoop(HWND dialog, const bool& done);
+void RunModelessDialog(UINT id, DLGPROC proc, LPARAM param, const bool& done);
