@@ -1,118 +1,71 @@
-// The settings file's text pieces: the quoting rule, numbers and words.
-// Pure; runs on the host under the sanitizers.
+// The settings file's text: a sample holding every field, Japanese text and
+// awkward patterns is written readably and read back byte for byte. Pure;
+// runs on the host under the sanitizers.
 #include <gtest/gtest.h>
 
-#include <random>
+#include <utility>
+#include <vector>
 
-#include "settings/SettingsText.h"
+#include "SampleSettings.h"
+#include "settings/SettingsFormat.h"
+#include "settings/SettingsParse.h"
 
 namespace {
 
-TextView View(std::string_view text) { return TextView(text.data(), text.size()); }
-
-// Pretends the code page cannot carry bytes from F0 up, nor a lead byte
-// followed by a byte below 40: the characters a real conversion loses.
-bool FussyKept(const char* ch, size_t length, void*) {
-  if (static_cast<uint8_t>(ch[0]) >= 0xF0) return false;
-  return length == 1 || static_cast<uint8_t>(ch[1]) >= 0x40;
-}
-const Charset kPlain{ShiftJisLeadBytes()};
-const Charset kFussy{ShiftJisLeadBytes(), FussyKept, nullptr};
-
-std::string Quoted(std::string_view text, const Charset& charset = kPlain) {
-  TextBuffer out;
-  AppendQuoted(out, View(text), charset);
-  return std::string(out.Data(), out.Size());
-}
-
-std::string Unquoted(std::string_view value, bool& closed) {
-  std::string text(value.size(), '\0');
-  text.resize(ReadQuoted(View(value), &text[0], closed));
-  return text;
-}
-
-TEST(Quoting, WritesPunctuationAsItIsAndEscapesOnlyWhatMust) {
-  const struct {
-    std::string_view text, written;
-    const Charset& charset;
-  } cases[] = {
-      {"", "\"\"", kPlain},
-      {"say \"hi\" = ; [x] ]  ", "\"say \"hi\" = ; [x] ]  \"", kPlain},
-      {"100% %41 %4 %00", "\"100% %2541 %4 %00\"", kPlain},
-      {"tab\there\r\n\x7F", "\"tab%09here%0D%0A%7F\"", kPlain},
-      {"\x95\x5C\x8E\xA6", "\"\x95\x5C\x8E\xA6\"", kPlain},  // 表示: 表's second byte is a backslash
-      {"a\x81", "\"a%81\"", kPlain},                         // a lead byte with nothing after it
-      {"\xF0\x41", "\"%F0%41\"", kFussy},
-      {"\xA1\xF0", "\"\xA1%F0\"", kFussy},
-      {"\x81\x20x", "\"%81 x\"", kFussy},
-      {"\x83\x81", "\"\x83\x81\"", kFussy},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Quoted(c.text, c.charset), c.written) << c.text;
-}
-
-TEST(Quoting, ReadsHandWrittenValues) {
-  const struct {
-    std::string_view value, text;
-    bool closed;
-  } cases[] = {
-      {"plain text", "plain text", true}, {"  \"  inner  \"  ", "  inner  ", true}, {"\"a\"b\"", "a\"b", true},
-      {"%41%42%4", "AB%4", true},         {"%4a%4A%zz", "JJ%zz", true},             {"\"\"", "", true},
-      {"\"never closed", "never closed", false}, {"\"", "", false},
-  };
-  for (const auto& c : cases) {
-    bool closed = !c.closed;
-    EXPECT_EQ(Unquoted(c.value, closed), c.text) << c.value;
-    EXPECT_EQ(closed, c.closed) << c.value;
-  }
-}
-
-TEST(Quoting, EveryByteStringComesBackUnchanged) {
-  std::mt19937 random(20240601);
-  // Bytes chosen to hit the escape forms often.
-  const std::string alphabet = "%%%\"\"  ;=[]0aF\t\r\n\x01\x7F\x81\x95\x5C\xE0\xFC\xFF\x40\xA0";
-  for (int round = 0; round < 20000; ++round) {
-    std::string text(random() % 40, '\0');
-    for (char& c : text) c = (random() % 3) ? alphabet[random() % alphabet.size()] : static_cast<char>(1 + random() % 255);
-    for (const Charset* charset : {&kPlain, &kFussy}) {
-      const std::string written = Quoted(text, *charset);
-      ASSERT_EQ(written.find_first_of("\r\n"), std::string::npos) << written;
-      bool closed = false;
-      ASSERT_EQ(Unquoted(written, closed), text) << "written as " << written;
-      ASSERT_TRUE(closed);
+// The profile API's view of a file as it is written: "[name]" opens a
+// section, every other line but a comment is one of its "key=value" lines.
+class Profile {
+ public:
+  explicit Profile(const std::string& text) {
+    for (size_t start = 0, end = 0; start < text.size(); start = end + 2) {
+      end = text.find("\r\n", start);
+      if (end == std::string::npos) end = text.size();
+      const std::string line = text.substr(start, end - start);
+      if (!line.empty() && line[0] == '[') sections_.emplace_back(line.substr(1, line.size() - 2), std::string());
+      if (!line.empty() && line[0] != '[' && line[0] != ';') sections_.back().second += line + '\0';
     }
+    reader_.context = this;
+    reader_.names = [](void* self, TextBuffer& out) {
+      out.Clear();
+      for (const auto& s : static_cast<Profile*>(self)->sections_) out.Append(TextView(s.first.c_str(), s.first.size() + 1));
+      return out.Ok();
+    };
+    reader_.lines = [](void* self, const char* name, TextBuffer& out) {
+      out.Clear();
+      for (const auto& s : static_cast<Profile*>(self)->sections_) {
+        if (s.first == name) {
+          out.Append(TextView(s.second.data(), s.second.size()));
+          break;
+        }
+      }
+      return out.Ok();
+    };
   }
-}
+  const SectionReader& Reader() const { return reader_; }
 
-TEST(Numbers, ReadClampAndRefuse) {
-  const struct {
-    const char* text;
-    NumberRead read;
-    int32_t value;
-  } cases[] = {
-      {" -42 ", NumberRead::kExact, -42},
-      {"+5", NumberRead::kExact, 5},
-      {"101", NumberRead::kClamped, 100},
-      {"-99999999999999999999999999", NumberRead::kClamped, -100},
-  };
-  for (const auto& c : cases) {
-    int32_t value = 7;
-    EXPECT_EQ(ReadNumber(c.text, -100, 100, value), c.read) << c.text;
-    EXPECT_EQ(value, c.value) << c.text;
-  }
-  for (const char* bad : {"", "-", "12px", "1 2", "0x10", "five", "\x82\x50"}) {
-    int32_t value = 9;
-    EXPECT_EQ(ReadNumber(bad, -100, 100, value), NumberRead::kBad) << bad;
-    EXPECT_EQ(value, 9) << bad;
-  }
-}
+ private:
+  std::vector<std::pair<std::string, std::string>> sections_;
+  SectionReader reader_;
+};
 
-TEST(Words, ValuesOutsideTheEnumerationsAreWrittenAsTheSafeWord) {
-  EXPECT_STREQ(MatchWord(9), "any");
-  EXPECT_STREQ(SizeActionWord(200), "none");
-  EXPECT_STREQ(PositionActionWord(2), "none");
-  uint8_t mode = kMatchContains;
-  EXPECT_FALSE(ReadMatchWord("regex", mode));
-  EXPECT_EQ(mode, kMatchContains);
+TEST(SettingsText, EverySampleFieldIsWrittenReadablyAndReadBackByteForByte) {
+  const Charset shiftJis{ShiftJisLeadBytes()};
+  const std::string text = FormatText(SampleModel(), shiftJis);
+  // Japanese stays as it is, a second byte 0x5C is no escape, and only what
+  // cannot stand in a one-line value is escaped ('%' only before two hex digits).
+  for (const char* piece : {"Name=\"\x83\x81\x83\x82\x92\xA0\x82\xF0", "Title=ends \" - \x95\x5C\x8E\xA6 \"\r\n",
+                            "Title=contains \"  \"quoted\" = ; [x] %2541 100% \"  \"\r\n",
+                            "Title=equals \"%09tab%01bell%0D%0Aline\"\r\n", "Title=ends \"lone lead %81\"\r\n"}) {
+    EXPECT_NE(text.find(piece), std::string::npos) << piece;
+  }
+  ParseReport report;
+  CheckRawText(TextView(text.data(), text.size()), report);
+  Profile profile(text);
+  SettingsModel read;
+  EXPECT_TRUE(ParseSettingsFile(profile.Reader(), ShiftJisLeadBytes(), read, report));
+  EXPECT_FALSE(report.damaged) << (report.noteCount ? report.notes[0] : "");
+  EXPECT_EQ(ModelDifference(SampleModel(), read), "");
+  EXPECT_EQ(FormatText(read, shiftJis), text);
 }
 
 }  // namespace
