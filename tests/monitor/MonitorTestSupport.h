@@ -1,104 +1,117 @@
 #pragma once
-// Helpers for the monitor's tests: a shared block of the test's own with its
-// rules, the scan run on the test's thread, and a client for
-// fixture-windows.exe, whose windows behave as another program's.
+// Rules, boxes and fixture-windows.exe, whose windows behave as another
+// program's, for the tests of the monitor and of the whole program.
 #include <windows.h>
 
-#include <ostream>
+#include <cstdio>
 #include <vector>
 
+#include "FixtureWindows.h"
 #include "TestSupport.h"
 #include "monitor/Geometry.h"
-#include "monitor/Tracked.h"
 #include "shared/SharedBlock.h"
 
-// A zeroed block attached as the process's block for the test's lifetime; at
-// the end the monitor thread is stopped, the tracked list freed and the
-// block that was there before attached again.
-class TestBlock {
- public:
-  TestBlock();
-  ~TestBlock();
-  TestBlock(const TestBlock&) = delete;
-  TestBlock& operator=(const TestBlock&) = delete;
-  SharedBlock* operator->() { return &block_; }
-  SharedBlock* Get() { return &block_; }
+// An enabled every-scan rule for windows of class className (any title);
+// MoveXRule adds "x at `x` pixels from the near edge".
+inline TargetRecord RuleFor(const char* className) {
+  TargetRecord record = {};
+  record.classMatch = kMatchEquals;
+  std::snprintf(record.classPattern, sizeof record.classPattern, "%s", className);
+  record.enabled = 1;
+  return record;
+}
 
-  // A target (or a child rule of target `parent`); only while no monitor
-  // thread runs. Returns its index.
-  int AddTarget(const TargetRecord& record);
-  int AddChildRule(int parent, const TargetRecord& rule);
-  // The tracked entry of a window, or null.
-  TrackedWindow* Find(HWND window);
-  TrackedChild* FindChild(HWND topLevel, HWND child);
-  // One scan on this thread, as the monitor thread runs it.
-  void Scan();
+inline TargetRecord MoveXRule(const char* className, int32_t x) {
+  TargetRecord record = RuleFor(className);
+  record.positionAction = kPositionSet;
+  record.xSpec = PositionSpec{kAnchorNear, kOffsetPixels, {}, x};
+  return record;
+}
 
- private:
-  SharedBlock block_ = {};
-  SharedBlock* previous_;
-  TargetEntry targets_[8] = {};
-  TargetRecord children_[8][4] = {};
-};
+inline bool operator==(const Box& a, const Box& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
 
-// An enabled every-scan rule for windows of class className (any title),
-// with no action yet; MoveXRule adds "x at `x` pixels from the near edge".
-TargetRecord RuleFor(const char* className);
-TargetRecord MoveXRule(const char* className, int32_t x);
+inline Box BoxOf(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  return Box{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
 
-// The tracked count, read while the monitor thread may be writing it.
-int32_t TrackedCountNow(SharedBlock* block);
-// Threads of a process, from a snapshot.
-int ThreadCount(DWORD pid);
+inline Box ClientBoxOf(HWND parent, HWND child) {
+  Box box = BoxOf(child);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&box), 1);
+  return box;
+}
 
-bool operator==(const Box& a, const Box& b);
-std::ostream& operator<<(std::ostream& out, const Box& box);
-Box BoxOf(HWND window);
-// A child's box in its parent's client coordinates.
-Box ClientBoxOf(HWND parent, HWND child);
-void MoveXTo(HWND window, int32_t x);
+inline void MoveXTo(HWND window, int32_t x) {
+  SetWindowPos(window, nullptr, x, BoxOf(window).y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
-// Sets this process's work area (the monitor reads this process's value);
-// puts the old one back when it goes out of scope.
-class WorkAreaOverride {
- public:
-  explicit WorkAreaOverride(const RECT& area);
-  ~WorkAreaOverride();
-  WorkAreaOverride(const WorkAreaOverride&) = delete;
-  WorkAreaOverride& operator=(const WorkAreaOverride&) = delete;
-  bool Set(const RECT& area);
-
- private:
-  RECT saved_;
-};
-
-// fixture-windows.exe, ended when this goes out of scope. Each call returns
-// the window made (null on failure).
+// fixture-windows.exe, asked to quit when this goes out of scope. Each call
+// returns the window made (null on failure).
 class Fixture {
  public:
-  Fixture() = default;
-  ~Fixture();
+  Fixture() {
+    if (!process_.Start(ExeDir() + "fixture-windows.exe")) return;
+    // A cold start under emulation can take many seconds.
+    WaitFor([&] { return (control_ = FindWindowOfProcess(kFixtureControlClass, process_.Pid())) || !process_.Running(); },
+            60000);
+    std::snprintf(resumeName_, sizeof resumeName_, "PlenaraFixtureResume-%lu", process_.Pid());
+    resume_ = CreateEventA(nullptr, TRUE, FALSE, resumeName_);
+  }
+  ~Fixture() {
+    Resume();
+    Send(kFixtureQuit, "", "", Box{}, nullptr);
+    process_.WaitExit(5000);
+    if (resume_) CloseHandle(resume_);
+  }
   Fixture(const Fixture&) = delete;
   Fixture& operator=(const Fixture&) = delete;
 
-  bool Start();
-  bool Ready() const { return control_ != nullptr; }
-  HWND Top(const char* className, const char* title, const Box& box, DWORD style = 0, DWORD exStyle = 0);
-  HWND MdiFrame(const char* className, const char* title, const Box& box);
-  HWND MdiChild(HWND frame, const char* className, const char* title, const Box& box);
-  HWND Control(HWND parent, const Box& box);
-  bool Destroy(HWND window);
-  bool DestroyMdiClient(HWND frame);
-  // Destroys every top-level window made so far.
-  void DestroyAll();
+  bool Ready() const { return control_ && resume_; }
+  HWND Top(const char* className, const char* title, const Box& box) {
+    return Remember(reinterpret_cast<HWND>(Send(kFixtureTop, className, title, box, nullptr)));
+  }
+  HWND MdiFrame(const char* className, const char* title, const Box& box) {
+    return Remember(reinterpret_cast<HWND>(Send(kFixtureMdiFrame, className, title, box, nullptr)));
+  }
+  HWND MdiChild(HWND frame, const char* className, const char* title, const Box& box) {
+    return reinterpret_cast<HWND>(Send(kFixtureMdiChild, className, title, box, frame));
+  }
+  void DestroyAll() {
+    for (HWND window : made_) Send(kFixtureDestroy, "", "", Box{}, window);
+    made_.clear();
+  }
   // Returns once the fixture's window thread has stopped answering.
-  bool Hang();
-  void Resume();
+  bool Hang() {
+    ResetEvent(resume_);
+    return Send(kFixtureHang, "", resumeName_, Box{}, nullptr) && WaitFor([&] {
+             DWORD_PTR result = 0;
+             return !SendMessageTimeoutA(control_, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result);
+           });
+  }
+  void Resume() {
+    if (resume_) SetEvent(resume_);
+  }
 
  private:
-  LRESULT Send(uint32_t command, const char* className, const char* title, const Box& box, HWND target,
-               DWORD style = 0, DWORD exStyle = 0);
-  HWND Remember(HWND window);
+  LRESULT Send(uint32_t command, const char* className, const char* title, const Box& box, HWND target) {
+    FixtureRequest request = {};
+    std::snprintf(request.className, sizeof request.className, "%s", className);
+    std::snprintf(request.title, sizeof request.title, "%s", title);
+    request.x = box.x, request.y = box.y, request.width = box.width, request.height = box.height;
+    request.target = HandleValue(target);
+    COPYDATASTRUCT data = {command, sizeof request, &request};
+    DWORD_PTR result = 0;
+    const LPARAM lParam = reinterpret_cast<LPARAM>(&data);
+    return control_ && SendMessageTimeoutA(control_, WM_COPYDATA, 0, lParam, SMTO_NORMAL, 10000, &result) ? result : 0;
+  }
+  HWND Remember(HWND window) {
+    if (window) made_.push_back(window);
+    return window;
+  }
+
   ChildProcess process_;
   HWND control_ = nullptr;
   std::vector<HWND> made_;
@@ -106,6 +119,8 @@ class Fixture {
   HANDLE resume_ = nullptr;
 };
 
-// One fixture process for a whole test program (starting one costs seconds
-// under emulation); tests destroy their windows with DestroyAll.
-Fixture& SharedFixture();
+// One fixture process for a whole test program: a start costs seconds.
+inline Fixture& SharedFixture() {
+  static Fixture fixture;
+  return fixture;
+}

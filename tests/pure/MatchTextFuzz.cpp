@@ -1,11 +1,9 @@
 // libFuzzer target for the text conditions. Each string reaches MatchText in
-// a heap block of its own that ends exactly where the string's field ends, so
-// the address sanitizer reports any read past it; the result must agree with
-// the plain reference below, written for clarity rather than speed.
+// a heap block of its own that ends exactly where its field ends, so the
+// address sanitizer reports any read past it; the result must agree with the
+// plain reference below, written for clarity rather than speed.
 #include "monitor/MatchText.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -21,12 +19,10 @@ std::string FieldText(const char* field) {
   return text;
 }
 
-// The characters of text, left to right: a lead byte and the byte after it,
-// or one byte (also a lead byte at the very end).
+// The characters of text: a lead byte and the byte after it, or one byte.
 std::vector<std::string> Characters(const std::string& text, const LeadByteTable& leads) {
   std::vector<std::string> chars;
-  size_t i = 0;
-  while (i < text.size()) {
+  for (size_t i = 0; i < text.size();) {
     const size_t width = IsLeadByte(leads, static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
     chars.push_back(text.substr(i, width));
     i += width;
@@ -41,24 +37,20 @@ std::string ReverseByCharacters(const std::string& text, const LeadByteTable& le
   return reversed;
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
-}
-
 bool ReferenceMatch(const std::string& text, uint8_t mode, const std::string& pattern, const LeadByteTable& leads) {
+  const auto begins = [](const std::string& t, const std::string& p) { return t.compare(0, p.size(), p) == 0; };
   switch (mode) {
     case 1:
-      return StartsWith(text, pattern);
+      return begins(text, pattern);
     case 2:
-      return StartsWith(ReverseByCharacters(text, leads), ReverseByCharacters(pattern, leads));
+      return begins(ReverseByCharacters(text, leads), ReverseByCharacters(pattern, leads));
     case 3: {
-      if (pattern.empty()) return true;
       size_t start = 0;
       for (const std::string& c : Characters(text, leads)) {
-        if (text.compare(start, pattern.size(), pattern) == 0 && start + pattern.size() <= text.size()) return true;
+        if (begins(text.substr(start), pattern)) return true;
         start += c.size();
       }
-      return false;
+      return pattern.empty();
     }
     case 4:
       return text == pattern;
@@ -77,25 +69,6 @@ std::unique_ptr<char[]> Field(const uint8_t* bytes, size_t n) {
   return field;
 }
 
-LeadByteTable TableFrom(uint8_t selector, const uint8_t*& data, size_t& size) {
-  switch (selector % 3) {
-    case 0:
-      return ShiftJisLeadBytes();
-    case 1:
-      return LeadBytesFromRanges(nullptr, 0, 1);
-    default: {
-      LeadByteTable table;
-      std::memset(&table, 0, sizeof table);
-      for (unsigned b = 0; b < 256 && size > 0; b += 8) {
-        for (unsigned bit = 0; bit < 8; ++bit) table.isLead[b + bit] = (data[0] >> bit) & 1;
-        ++data;
-        --size;
-      }
-      return table;
-    }
-  }
-}
-
 void Check(bool ok) {
   if (!ok) std::abort();
 }
@@ -106,12 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
   const uint8_t mode = data[0];
   const uint8_t selector = data[1];
-  const uint8_t split = data[2];
+  const LeadByteTable leads = selector & 1 ? LeadBytesFromRanges(nullptr, 0, 1) : ShiftJisLeadBytes();
+  // Split past 129 so that both fields can be full and without a NUL.
+  const size_t textSize = data[2] < size - 3 ? data[2] : size - 3;
   data += 3;
   size -= 3;
-  const LeadByteTable leads = TableFrom(selector, data, size);
-  const size_t textSize = split < size ? split : size;
-  // Split past 129 so that both fields can be full and without a NUL.
   const auto text = Field(data, textSize);
   const auto pattern = Field(data + textSize, size - textSize);
   const std::string textBefore = FieldText(text.get());
