@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "monitor/Monitor.h"
-#include "monitor/MonitorThread.h"
 #include "monitor/Tracking.h"
 #include "monitor/WorkArea.h"
 #include "shared/SharedBlock.h"
@@ -21,15 +20,6 @@ constexpr unsigned kMonitorStackSize = 4096;
 HANDLE monitorThreadHandle = nullptr;
 HANDLE monitorWakeEvent = nullptr;
 std::atomic<uint8_t> monitorStopRequested{0};
-
-MonitorStartFailure g_failNextStart = MonitorStartFailure::kNone;
-
-// The seam: takes the pending failure, if any.
-bool Fails(MonitorStartFailure what) {
-  if (g_failNextStart != what) return false;
-  g_failNextStart = MonitorStartFailure::kNone;
-  return true;
-}
 
 bool StopRequested() { return monitorStopRequested.load() != 0; }
 
@@ -66,21 +56,17 @@ void StartMonitorThread() {
     ReleaseRun();
   }
   monitorStopRequested = 0;
-  monitorWakeEvent = Fails(MonitorStartFailure::kWakeEvent) ? nullptr : CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  monitorWakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   // Without its event the loop could neither be spaced nor stopped.
   if (!monitorWakeEvent) return;
   unsigned id = 0;
-  if (!Fails(MonitorStartFailure::kThread)) {
-    monitorThreadHandle =
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, kMonitorStackSize, MonitorThreadProc, nullptr, 0, &id));
-  }
+  monitorThreadHandle =
+      reinterpret_cast<HANDLE>(_beginthreadex(nullptr, kMonitorStackSize, MonitorThreadProc, nullptr, 0, &id));
   if (!monitorThreadHandle) {
     CloseHandle(monitorWakeEvent);
     monitorWakeEvent = nullptr;
   }
 }
-
-void FailNextMonitorStart(MonitorStartFailure failure) { g_failNextStart = failure; }
 
 void StopMonitorThread() {
   monitorStopRequested = 1;

@@ -8,28 +8,12 @@
 
 namespace {
 
-int g_failGrowths = 0;
-int g_failShrinks = 0;
-
-// realloc to a larger size; null when that fails (the old block stays valid).
-void* Grow(void* block, size_t bytes) {
-  if (g_failGrowths > 0) {
-    --g_failGrowths;
-    return nullptr;
-  }
-  return std::realloc(block, bytes);
-}
-
 // Cut back to bytes, releasing the block at 0. A shrink that fails keeps the
 // old, larger block: it still holds every remaining element.
 void* Shrink(void* block, size_t bytes) {
   if (bytes == 0) {
     std::free(block);
     return nullptr;
-  }
-  if (g_failShrinks > 0) {
-    --g_failShrinks;
-    return block;
   }
   void* smaller = std::realloc(block, bytes);
   return smaller ? smaller : block;
@@ -70,7 +54,7 @@ BOOL CALLBACK TrackTopLevelWindow(HWND window, LPARAM) {
   int32_t index = 0;
   while (index < count && list[index].hwnd != value) ++index;
   if (index == count) {
-    auto* grown = static_cast<TrackedWindow*>(Grow(list, (static_cast<size_t>(count) + 1) * sizeof(TrackedWindow)));
+    auto* grown = static_cast<TrackedWindow*>(std::realloc(list, (static_cast<size_t>(count) + 1) * sizeof(TrackedWindow)));
     if (!grown) return TRUE;
     list = grown;
     block->tracked = PointerValue(list);
@@ -101,7 +85,7 @@ BOOL CALLBACK TrackMdiChild(HWND window, LPARAM index) {
   int32_t k = 0;
   while (k < count && children[k].hwnd != value) ++k;
   if (k == count) {
-    auto* grown = static_cast<TrackedChild*>(Grow(children, (static_cast<size_t>(count) + 1) * sizeof(TrackedChild)));
+    auto* grown = static_cast<TrackedChild*>(std::realloc(children, (static_cast<size_t>(count) + 1) * sizeof(TrackedChild)));
     if (!grown) return TRUE;
     children = grown;
     entry.children = PointerValue(children);
@@ -150,5 +134,3 @@ void FreeTrackedWindows() {
   block->tracked = 0;
 }
 
-void FailNextTrackedGrowths(int count) { g_failGrowths = count; }
-void FailNextTrackedShrinks(int count) { g_failShrinks = count; }

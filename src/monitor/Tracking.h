@@ -22,8 +22,3 @@ BOOL CALLBACK TrackMdiChild(HWND window, LPARAM index);
 // Drops every entry and child the scan did not report, keeping the order of
 // the rest, and cuts the arrays back to fit.
 void PruneTrackedWindows();
-
-// Test seams: the next `count` growths (or shrinks) of a tracked array fail
-// as if the heap were exhausted. Only the tests call them.
-void FailNextTrackedGrowths(int count);
-void FailNextTrackedShrinks(int count);
