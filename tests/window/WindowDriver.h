@@ -1,60 +1,137 @@
 #pragma once
-// Drives the real settings window of a running Plenara from the test process
-// as a user would (messages to its controls), reads what the program then
-// holds, and takes pictures of windows for people to look at.
+// Drives the real settings window of a running Plenara as a user would
+// (messages to its controls and the mouse), and takes pictures of windows
+// for people to look at.
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <functional>
-#include <string>
-#include <vector>
+#include <commctrl.h>
 
+#include <cstdio>
+
+#include "MonitorTestSupport.h"
 #include "PlenaraInstance.h"
 #include "app/Commands.h"
-#include "settings/window/WindowIds.h"
+#include "settings/CompanionState.h"
 #include "settings/SettingsModel.h"
-#include "shared/TargetRecord.h"
+#include "settings/window/WindowIds.h"
 
-// Text in the ANSI code page from a wide literal.
-std::string Ansi(const wchar_t* text);
+inline std::string Ansi(const wchar_t* text) {
+  char ansi[1024] = {};
+  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi - 1, nullptr, nullptr);
+  return ansi;
+}
 
-// Plenara with the real settings module, waited for until the module has
-// read its settings file.
-bool StartReal(PlenaraInstance& plenara);
+// Plenara with the real settings module, once the module has read its file.
+inline bool StartReal(PlenaraInstance& plenara) {
+  return plenara.Start() && WaitFor([] {
+    BlockView block;
+    return block.Existed() && LoadCompanionState(*block.Get()).signature == kCompanionSignature;
+  }, 20000);
+}
 
-// The settings window (command kCmdSettings) or the about box (kCmdAbout),
-// asked for until it shows: the program opens one again only once the last
-// one's thread has ended.
-HWND OpenWindow(PlenaraInstance& plenara, UINT command);
+// The settings window (kCmdSettings) or the about box (kCmdAbout), asked for
+// until it shows: the program opens one again only once the last one's thread
+// has ended.
+inline HWND OpenWindow(PlenaraInstance& plenara, UINT command) {
+  const auto field = command == kCmdAbout ? &SharedBlock::aboutWindow : &SharedBlock::propertyWindow;
+  HWND window = nullptr;
+  const auto shown = [&] {
+    BlockView block;
+    window = block.Existed() ? HandleOf(block.Get()->*field) : nullptr;
+    return window && IsWindowVisible(window);
+  };
+  const auto ask = [&] { return PostMessageA(plenara.MainWindow(), WM_COMMAND, command, 0) && WaitFor(shown, 1000); };
+  WaitFor([&] { return shown() || ask(); }, 20000);
+  return window;
+}
+
 // A visible window owned by owner that has a control with controlId: the
-// rule editor (IDC_NAME) or a message box (IDOK, IDYES, ...).
-HWND WaitOwnedWindow(HWND owner, int controlId);
-bool WaitGone(HWND window);
-// The rule editor, opened with a click on button of the settings window.
-HWND OpenEditor(HWND window, int button = IDC_TARGET_ADD);
+// rule editor (IDC_NAME) or a message box (IDOK, IDYES).
+inline HWND WaitOwnedWindow(HWND owner, int controlId) {
+  HWND found = nullptr;
+  WaitFor([&] {
+    for (found = FindWindowExA(nullptr, nullptr, nullptr, nullptr); found;
+         found = FindWindowExA(nullptr, found, nullptr, nullptr)) {
+      if (GetWindow(found, GW_OWNER) == owner && IsWindowVisible(found) && GetDlgItem(found, controlId)) return true;
+    }
+    return false;
+  }, 15000);
+  return found;
+}
+
+inline bool WaitGone(HWND window) { return WaitFor([&] { return !IsWindow(window); }, 15000); }
 
 // A click that may open a modal window, so it is posted, not sent.
-void Click(HWND dialog, int id);
-void Type(HWND dialog, int id, const wchar_t* text);
-void Choose(HWND dialog, int id, int choice);
-void SetCheck(HWND dialog, int id, bool checked);
-std::string FieldText(HWND dialog, int id);
-int SelectedListRow(HWND dialog, int listId);
-int ListRowCount(HWND dialog, int listId);
+inline void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
-// A new rule's record (as the editor starts it) with a name and a class condition.
-TargetRecord NewRule(const wchar_t* name, const char* className = "", uint8_t classMatch = kMatchAny);
+inline HWND OpenEditor(HWND window, int button = IDC_TARGET_ADD) {
+  Click(window, button);
+  return WaitOwnedWindow(window, IDC_NAME);
+}
 
-// The rule list as the program holds it, read from its memory.
-struct HeldTarget {
-  TargetRecord record;
-  std::vector<TargetRecord> children;
-};
-using HeldRules = std::vector<HeldTarget>;
-HeldRules ProgramRules(HANDLE process);
-bool WaitForRules(HANDLE process, const std::function<bool(const HeldRules&)>& cond);
+inline std::string FieldText(HWND dialog, int id) {
+  char text[512] = {};
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
 
-// Runs a command line of the host system and waits until it has finished.
-bool RunHostCommand(const std::string& command);
-// Saves a screen area as a PNG file under build/screenshots; false when no file came.
-bool SavePicture(RECT area, const std::string& name);
-bool SaveWindowPicture(HWND window, const std::string& name);
+inline bool SetCheck(HWND dialog, int id, bool on) {
+  const auto done = [&] { return IsDlgButtonChecked(dialog, id) == (on ? BST_CHECKED : BST_UNCHECKED); };
+  if (!done()) Click(dialog, id);
+  return WaitFor(done);
+}
+
+// The host path of a Windows path, as the compatibility layer maps it, or "".
+inline std::string HostPathOf(const std::string& path) {
+  using ToHost = char*(CDECL*)(const wchar_t*);
+  const auto toHost = reinterpret_cast<ToHost>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  wchar_t wide[MAX_PATH];
+  char* host = toHost && MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) ? toHost(wide) : nullptr;
+  const std::string result = host ? host : "";
+  HeapFree(GetProcessHeap(), 0, host);
+  return result;
+}
+
+// Runs a command line of the host system and waits until it has finished. A
+// host program started from here gives no reliable exit: it signs its end by
+// a marker file instead.
+inline bool RunHostCommand(const std::string& command) {
+  ScratchDir scratch("plenara-host");
+  const std::string marker = scratch.File("done");
+  std::string line = "Z:\\bin\\sh -c \"" + command + "; touch '" + HostPathOf(marker) + "'\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return false;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return WaitFor([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
+}
+
+// Saves the screen area of a window (and of another beside it) as a PNG file
+// under build/screenshots, once it has painted; false when no file came.
+inline bool SavePicture(const std::string& name, HWND window, HWND beside = nullptr) {
+  RECT area, other;
+  if (!GetWindowRect(window, &area)) return false;
+  if (beside && GetWindowRect(beside, &other)) UnionRect(&area, &area, &other);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  const std::string local = ExeDir() + "..\\..\\screenshots";
+  CreateDirectoryA(local.c_str(), nullptr);
+  const std::string folder = HostPathOf(local), file = "'" + folder + "/" + name + "'";
+  const long left = (std::max)(area.left, 0L), top = (std::max)(area.top, 0L);
+  char crop[64];
+  std::snprintf(crop, sizeof crop, "%ldx%ld+%ld+%ld", area.right - left, area.bottom - top, left, top);
+  return !folder.empty() && RunHostCommand("rm -f " + file + "; /usr/bin/import -window root -crop " + crop + " " + file) &&
+         GetFileAttributesA((local + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The mouse, through xdotool on the test display.
+inline bool MoveMouseTo(POINT to) {
+  RunHostCommand("/usr/bin/xdotool mousemove " + std::to_string(to.x) + " " + std::to_string(to.y));
+  POINT now = {};
+  return WaitFor([&] { return GetCursorPos(&now) && now.x == to.x && now.y == to.y; }, 5000);
+}
+
+inline void LeftButton(const char* upOrDown) { RunHostCommand(std::string("/usr/bin/xdotool mouse") + upOrDown + " 1"); }
