@@ -1,7 +1,7 @@
-// The settings window in this process against the program's real main window
-// on a thread of its own, whose handling of a deletion is held back past the
-// window's time-out. This executable exports OpenSharedMemory and
-// CloseSharedMemory as the program does and holds the real block name.
+// The program's real main window on a thread of this process, with the real
+// settings module (this executable exports OpenSharedMemory and
+// CloseSharedMemory as the program does, and holds the real block name). Its
+// handling of a deletion is held back past the settings window's time-out.
 #include <process.h>
 
 #include <atomic>
@@ -20,30 +20,25 @@ LRESULT CALLBACK HoldingProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
   return CallWindowProcA(g_mainProc, window, message, wParam, lParam);
 }
 
-unsigned __stdcall RunMainWindow(void* block) {
+unsigned __stdcall RunMainWindow(void* param) {
+  auto* block = static_cast<SharedBlock*>(param);
   MainWindowHost host;
-  lstrcpyA(static_cast<SharedBlock*>(block)->companionPath, host.Block()->companionPath);
-  AttachBlock(static_cast<SharedBlock*>(block));
+  lstrcpyA(block->companionPath, (ExeDir() + "PlenaraDLL.dll").c_str());
+  AttachBlock(block);
   g_mainProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(host.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HoldingProc)));
-  static_cast<SharedBlock*>(block)->mainWindow = HandleValue(host.Window());
+  block->mainWindow = HandleValue(host.Window());
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-  return 0;
-}
-
-unsigned __stdcall RunPropertyWindow(void*) {
-  HMODULE module = LoadLibraryA((ExeDir() + "PlenaraDLL.dll").c_str());
-  using Export = void(WINAPI*)();
-  if (auto open = reinterpret_cast<Export>(reinterpret_cast<void*>(GetProcAddress(module, "OpenPropertyWindow")))) open();
-  FreeLibrary(module);
+  // Nothing to save at shutdown, which closes the settings window and waits for its thread.
+  block->companionPath[0] = '\0';
   return 0;
 }
 
 TEST(LateAnswer, AChangeTheProgramMadeLateIsNotTakenForTheRuleNowInItsPlace) {
   BlockView view;
-  ASSERT_TRUE(view.Get() && !view.Existed()) << "another Plenara holds the block";
   SharedBlock* block = view.Get();
+  ASSERT_TRUE(block && !view.Existed()) << "another Plenara holds the block";
   g_letGo = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   unsigned programId = 0;
   HANDLE program = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunMainWindow, block, 0, &programId));
@@ -53,12 +48,10 @@ TEST(LateAnswer, AChangeTheProgramMadeLateIsNotTakenForTheRuleNowInItsPlace) {
     lstrcpyA(RuleName(block->transferRecord), name);
     ASSERT_EQ(SendMessageA(HandleOf(block->mainWindow), kMsgInsertRecord, block->NumOfTargets, -1), 0);
   }
+  PostMessageA(HandleOf(block->mainWindow), WM_COMMAND, kCmdSettings, 0);
   const auto rows = [&] { return SendDlgItemMessageA(HandleOf(block->propertyWindow), IDC_TARGETS, LVM_GETITEMCOUNT, 0, 0); };
-  const auto names = [&] { return std::string(RuleName(TargetsOf(block)[0].record)) + RuleName(TargetsOf(block)[1].record); };
-  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 4096, RunPropertyWindow, nullptr, 0, nullptr));
   ASSERT_TRUE(WaitFor([&] { return block->propertyWindow && rows() == 3; }));
   HWND window = HandleOf(block->propertyWindow);
-
   // A is deleted, but the program gets to it only after the window gave up waiting.
   g_holdDelete = true;
   Click(window, IDC_TARGET_DELETE);
@@ -81,15 +74,15 @@ TEST(LateAnswer, AChangeTheProgramMadeLateIsNotTakenForTheRuleNowInItsPlace) {
   HWND told = WaitOwnedWindow(window, IDOK);
   EXPECT_NE(told, nullptr) << "the second deletion was carried out";
   ASSERT_EQ(block->NumOfTargets, 2);
-  EXPECT_EQ(names(), "BC");
+  EXPECT_EQ(std::string(RuleName(TargetsOf(block)[0].record)) + RuleName(TargetsOf(block)[1].record), "BC");
   if (told) Click(told, IDOK);
   EXPECT_TRUE(WaitFor([&] { return rows() == 2; }));
 
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
   PostThreadMessageA(programId, WM_QUIT, 0, 0);
-  EXPECT_EQ(WaitForSingleObject(program, 10000), WAIT_OBJECT_0);
-  for (HANDLE handle : {thread, program, g_letGo}) CloseHandle(handle);
+  EXPECT_EQ(WaitForSingleObject(program, 20000), WAIT_OBJECT_0);
+  EXPECT_EQ(block->propertyWindow, 0u);
+  CloseHandle(program);
+  CloseHandle(g_letGo);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The settings window's edit plans against a list that behaves as the
-// program's: each plan gives the intended list, and a failure at any step
-// loses nothing.
+// program's: a move or a copy inserts before it deletes, children copied
+// before the old target goes, so a plan cut short anywhere (no answer) has
+// lost no record, and a refusal at any step, then the plan's undo, gives the
+// list back.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -40,43 +42,31 @@ RuleList Sample() {
   return list;
 }
 
-const LeadTable kLeads = ShiftJisLeads();
-
-const struct {
-  const char* what;
-  RulePlan (*make)(const RuleList&);
-  const char* expected;
-} kCases[] = {
-    {"target down", [](const RuleList& l) { return MovePlan(l, 0, kNoParent, 1); }, "B A(a1,a2) C(c1)"},
-    {"child down", [](const RuleList& l) { return MovePlan(l, 0, 0, 1); }, "A(a2,a1) B C(c1)"},
-    {"copy target", [](const RuleList& l) { return CopyPlan(l, 0, kNoParent, "+", kLeads); },
-     "A(a1,a2) A+(a1,a2) B C(c1)"},
-    {"copy child", [](const RuleList& l) { return CopyPlan(l, 1, 0, "+", kLeads); }, "A(a1,a2,a2+) B C(c1)"},
-    {"add target with child", [](const RuleList& l) { return AddTargetWithChildPlan(l, Rule("F"), Rule("f1")); },
-     "A(a1,a2) B C(c1) F(f1)"},
-};
-
-// A move or a copy inserts before it deletes, children copied before the old
-// target goes: a plan cut short anywhere (no answer) has lost no record, and a
-// refusal at any step, then the plan's undo, gives the list back.
 TEST(RulePlan, AFailureAtAnyStepLosesNothing) {
-  const std::string original = Describe(Sample());
-  for (const auto& c : kCases) {
-    const RulePlan plan = c.make(Sample());
-    ASSERT_TRUE(plan.complete) << c.what;
+  const RuleList sample = Sample();
+  const LeadTable leads = ShiftJisLeads();
+  const std::pair<RulePlan, const char*> cases[] = {
+      {MovePlan(sample, 0, kNoParent, 1), "B A(a1,a2) C(c1)"},
+      {MovePlan(sample, 2, kNoParent, -1), "A(a1,a2) C(c1) B"},
+      {MovePlan(sample, 0, 0, 1), "A(a2,a1) B C(c1)"},
+      {CopyPlan(sample, 0, kNoParent, "+", leads), "A(a1,a2) A+(a1,a2) B C(c1)"},
+      {CopyPlan(sample, 1, 0, "+", leads), "A(a1,a2,a2+) B C(c1)"},
+      {AddTargetWithChildPlan(sample, Rule("F"), Rule("f1")), "A(a1,a2) B C(c1) F(f1)"}};
+  for (const auto& [plan, expected] : cases) {
+    ASSERT_TRUE(plan.complete) << expected;
     for (size_t failing = 0; failing <= plan.steps.Size(); ++failing) {
       RuleList list = Sample();
-      for (size_t k = 0; k < failing; ++k) ASSERT_TRUE(ApplyStep(list, plan.steps[k])) << c.what;
+      for (size_t k = 0; k < failing; ++k) ASSERT_TRUE(ApplyStep(list, plan.steps[k])) << expected;
       const std::string reached = " " + Describe(list) + " ";
       for (const char* name : {" A(", "a1", "a2", " B", " C(c1)"}) {
-        EXPECT_NE(reached.find(name), std::string::npos) << c.what << " cut after step " << failing << ": " << reached;
+        EXPECT_NE(reached.find(name), std::string::npos) << expected << " cut after step " << failing << ": " << reached;
       }
       if (failing == plan.steps.Size()) {
-        EXPECT_EQ(Describe(list), c.expected) << c.what;
+        EXPECT_EQ(Describe(list), expected);
       } else if (failing > 0) {
-        ASSERT_TRUE(plan.hasUndo) << c.what << " has no undo for step " << failing;
-        ASSERT_TRUE(ApplyStep(list, plan.undo)) << c.what;
-        EXPECT_EQ(Describe(list), original) << c.what << " failing at step " << failing;
+        ASSERT_TRUE(plan.hasUndo) << expected << " has no undo for step " << failing;
+        ASSERT_TRUE(ApplyStep(list, plan.undo)) << expected;
+        EXPECT_EQ(Describe(list), Describe(sample)) << expected << " failing at step " << failing;
       }
     }
   }

@@ -35,10 +35,11 @@ std::vector<HeldTarget> ProgramRules(HANDLE process) {
 
 bool Same(const TargetRecord& a, const TargetRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-TargetRecord NewRule(const wchar_t* name, const char* className = "") {
+TargetRecord NewRule(const wchar_t* name, const char* className = "", uint8_t classMatch = kMatchAny) {
   TargetRecord rule = DefaultRule();
   std::strncpy(RuleName(rule), Ansi(name).c_str(), kMaxNameBytes);
   std::strncpy(rule.classPattern, className, kMaxPatternBytes);
+  rule.classMatch = classMatch;
   return rule;
 }
 
@@ -78,11 +79,8 @@ DWORD HandleCount(HANDLE process) {
   DWORD count = 0;
   for (uintptr_t value = 4; value < 4 * 8192; value += 4) {
     HANDLE copy = nullptr;
-    if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS)) {
-      ++count;
-      CloseHandle(copy);
-    }
+    count += DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS) && CloseHandle(copy);
   }
   return count;
 }
@@ -100,10 +98,12 @@ POINT CenterOf(HWND window) {
   return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
-bool HasMouse(HWND editor) {
+// What window's thread is doing with the mouse: which window holds it, or a move.
+GUITHREADINFO ThreadOf(HWND window) {
   GUITHREADINFO info = {};
   info.cbSize = sizeof info;
-  return GetGUIThreadInfo(GetWindowThreadProcessId(editor, nullptr), &info) && info.hwndCapture == editor;
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info;
 }
 
 TEST(SettingsWindow, AUsersSession) {
@@ -111,9 +111,8 @@ TEST(SettingsWindow, AUsersSession) {
   Fixture& fixture = SharedFixture();
   const std::string frameTitle = Ansi(L"ファインダーの的");
   HWND frame = fixture.Ready() ? fixture.Top("PlenaraFinderTop", frameTitle.c_str(), Box{4, 4, 160, 120}) : nullptr;
-  ASSERT_NE(frame, nullptr);
   PlenaraInstance plenara(Companion::kReal);
-  ASSERT_TRUE(StartReal(plenara));
+  ASSERT_TRUE(frame && StartReal(plenara));
   const auto held = [&] { return ProgramRules(plenara.Process().Handle()); };
   const auto window = [] { return HandleOf(BlockView()->propertyWindow); };
 
@@ -129,14 +128,11 @@ TEST(SettingsWindow, AUsersSession) {
     ASSERT_TRUE(WaitFor([&] { return !window() && ThreadCount(pid) <= threads; })) << "opening " << i;
     if (i == 1) threads = ThreadCount(pid), handles = HandleCount(plenara.Process().Handle());
   }
-  std::printf("threads %d then %d; handles %lu then %lu\n", threads, ThreadCount(pid), handles,
-              HandleCount(plenara.Process().Handle()));
   EXPECT_GT(handles, 0u);
   EXPECT_LE(HandleCount(plenara.Process().Handle()), handles);
 
-  TargetRecord target = NewRule(L"枠を左上に", "PlenaraPlacedFrame");
+  TargetRecord target = NewRule(L"枠を左上に", "PlenaraPlacedFrame", kMatchEquals);
   std::strcpy(target.titlePattern, "placed");
-  target.classMatch = kMatchEquals;
   target.titleMatch = kMatchBegins;
   target.sizeAction = kSizeSet;
   target.widthSpec = {kSizeAbsolute, {}, 400};
@@ -146,8 +142,7 @@ TEST(SettingsWindow, AUsersSession) {
   target.ySpec = {kAnchorFar, kOffsetPercent, {}, -25};
   target.applyOnce = 0;
   target.activate = 1;
-  TargetRecord child = NewRule(L"子ウィンドウ", "PlacedChild");
-  child.classMatch = kMatchContains;
+  TargetRecord child = NewRule(L"子ウィンドウ", "PlacedChild", kMatchContains);
   child.close = 1;
   TargetRecord doomed = NewRule(L"消す対象");
   doomed.enabled = 0;
@@ -166,7 +161,7 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_TRUE(WaitGone(editor));
   // A copy goes right after the original with its child; then up to the top.
   Click(settings, IDC_TARGET_COPY);
-  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 1 && held().size() == 2 && held()[1].children.size() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 1 && held().size() == 2 && held()[1].children.size(); }));
   Click(settings, IDC_TARGET_UP);
   ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 0; }));
   // Another target, deleted again once the question is answered.
@@ -178,9 +173,7 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_NE(question, nullptr);
   Click(question, IDYES);
   ASSERT_TRUE(WaitFor([&] { return held().size() == 2; }));
-
-  // The interval: a value out of range is named and not taken; full-width
-  // digits are digits.
+  // The interval: a value out of range is named and not taken; full-width digits are digits.
   SetDlgItemTextW(settings, IDC_INTERVAL, L"49");
   EXPECT_NE(FieldText(settings, IDC_STATUS).find("50"), std::string::npos);
   EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 500);
@@ -219,13 +212,13 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_NE(editor, nullptr);
   const POINT from = CenterOf(GetDlgItem(editor, IDC_FINDER)), to = CenterOf(frame);
   ASSERT_TRUE(MoveMouseTo(from));
-  LeftButton("down");
-  EXPECT_TRUE(WaitFor([&] { return HasMouse(editor); })) << "the finder did not take the mouse";
+  StartHostCommand("/usr/bin/xdotool mousedown 1");
+  EXPECT_TRUE(WaitFor([&] { return ThreadOf(editor).hwndCapture == editor; })) << "the finder did not take the mouse";
   EXPECT_TRUE(MoveMouseTo(POINT{(from.x + to.x) / 2, (from.y + to.y) / 2}) && MoveMouseTo(to));
   EXPECT_TRUE(WaitFor([&] { return FieldText(editor, IDC_FINDER_CLASS).find("PlenaraFinderTop") != std::string::npos; }));
   EXPECT_TRUE(SavePicture("rule-editor-finder.png", editor, frame));
-  LeftButton("up");
-  ASSERT_TRUE(WaitFor([&] { return !HasMouse(editor); })) << "the finder kept the mouse";
+  StartHostCommand("/usr/bin/xdotool mouseup 1");
+  ASSERT_TRUE(WaitFor([&] { return ThreadOf(editor).hwndCapture != editor; })) << "the finder kept the mouse";
   EXPECT_EQ(FieldText(editor, IDC_CLASS), "PlenaraFinderTop");
   EXPECT_EQ(SendDlgItemMessageA(editor, IDC_CLASS_MODE, CB_GETCURSEL, 0, 0), kMatchEquals);
   EXPECT_EQ(FieldText(editor, IDC_TITLE), frameTitle);
@@ -246,10 +239,7 @@ TEST(SettingsWindow, AUsersSession) {
   EXPECT_TRUE(SavePicture("about-box.png", about));
   for (HWND moved : {message, about}) {
     PostMessageA(moved, WM_SYSCOMMAND, SC_MOVE, 0);
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    const DWORD thread = GetWindowThreadProcessId(moved, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE); }));
+    ASSERT_TRUE(WaitFor([&] { return (ThreadOf(moved).flags & GUI_INMOVESIZE) != 0; }));
   }
   DeleteFileA(ini.c_str());
   const DWORD start = GetTickCount();

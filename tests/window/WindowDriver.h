@@ -1,7 +1,6 @@
 #pragma once
-// Drives the real settings window of a running Plenara as a user would
-// (messages to its controls and the mouse), and takes pictures of windows
-// for people to look at.
+// Drives the real settings window as a user would (messages to its controls,
+// the mouse) and takes pictures of windows for people to look at.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -31,8 +30,7 @@ inline bool StartReal(PlenaraInstance& plenara) {
 }
 
 // The settings window (kCmdSettings) or the about box (kCmdAbout), asked for
-// until it shows: the program opens one again only once the last one's thread
-// has ended.
+// until it shows: the program opens one only once the last one's thread ended.
 inline HWND OpenWindow(PlenaraInstance& plenara, UINT command) {
   const auto field = command == kCmdAbout ? &SharedBlock::aboutWindow : &SharedBlock::propertyWindow;
   HWND window = nullptr;
@@ -82,32 +80,23 @@ inline bool SetCheck(HWND dialog, int id, bool on) {
   return WaitFor(done);
 }
 
-// The host path of a Windows path, as the compatibility layer maps it, or "".
-inline std::string HostPathOf(const std::string& path) {
-  using ToHost = char*(CDECL*)(const wchar_t*);
-  const auto toHost = reinterpret_cast<ToHost>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  wchar_t wide[MAX_PATH];
-  char* host = toHost && MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) ? toHost(wide) : nullptr;
-  const std::string result = host ? host : "";
-  HeapFree(GetProcessHeap(), 0, host);
-  return result;
-}
-
-// Runs a command line of the host system and waits until it has finished. A
-// host program started from here gives no reliable exit: it signs its end by
-// a marker file instead.
-inline bool RunHostCommand(const std::string& command) {
-  ScratchDir scratch("plenara-host");
-  const std::string marker = scratch.File("done");
-  std::string line = "Z:\\bin\\sh -c \"" + command + "; touch '" + HostPathOf(marker) + "'\"";
+// Starts a command line of the host system. Its end cannot be awaited (a host
+// program started from here gives no reliable exit): callers wait for what it does.
+inline void StartHostCommand(std::string command) {
+  command = "Z:\\bin\\sh -c \"" + command + "\"";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return false;
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return;
   CloseHandle(info.hThread);
   CloseHandle(info.hProcess);
-  return WaitFor([&] { return GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
+}
+
+// The mouse, through xdotool on the test display.
+inline bool MoveMouseTo(POINT to) {
+  StartHostCommand("/usr/bin/xdotool mousemove " + std::to_string(to.x) + " " + std::to_string(to.y));
+  POINT now = {};
+  return WaitFor([&] { return GetCursorPos(&now) && now.x == to.x && now.y == to.y; }, 5000);
 }
 
 // Saves the screen area of a window (and of another beside it) as a PNG file
@@ -117,21 +106,17 @@ inline bool SavePicture(const std::string& name, HWND window, HWND beside = null
   if (!GetWindowRect(window, &area)) return false;
   if (beside && GetWindowRect(beside, &other)) UnionRect(&area, &area, &other);
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  const std::string local = ExeDir() + "..\\..\\screenshots";
-  CreateDirectoryA(local.c_str(), nullptr);
-  const std::string folder = HostPathOf(local), file = "'" + folder + "/" + name + "'";
+  const std::string folder = ExeDir() + "..\\..\\screenshots", file = folder + "\\" + name;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DeleteFileA(file.c_str());
+  // The host's path: the compatibility layer maps the file system to drive Z:.
+  std::string host = file.substr(file.find(':') + 1);
+  for (char& c : host) c = c == '\\' ? '/' : c;
   const long left = (std::max)(area.left, 0L), top = (std::max)(area.top, 0L);
   char crop[64];
   std::snprintf(crop, sizeof crop, "%ldx%ld+%ld+%ld", area.right - left, area.bottom - top, left, top);
-  return !folder.empty() && RunHostCommand("rm -f " + file + "; /usr/bin/import -window root -crop " + crop + " " + file) &&
-         GetFileAttributesA((local + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  // Written under another name first, so that the file shows up only once complete.
+  StartHostCommand("/usr/bin/import -window root -crop " + std::string(crop) + " +repage '" + host + ".part.png' && mv '" +
+                   host + ".part.png' '" + host + "'");
+  return file.rfind("Z:", 0) == 0 && WaitFor([&] { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
 }
-
-// The mouse, through xdotool on the test display.
-inline bool MoveMouseTo(POINT to) {
-  RunHostCommand("/usr/bin/xdotool mousemove " + std::to_string(to.x) + " " + std::to_string(to.y));
-  POINT now = {};
-  return WaitFor([&] { return GetCursorPos(&now) && now.x == to.x && now.y == to.y; }, 5000);
-}
-
-inline void LeftButton(const char* upOrDown) { RunHostCommand(std::string("/usr/bin/xdotool mouse") + upOrDown + " 1"); }
