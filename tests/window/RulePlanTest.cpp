@@ -18,13 +18,12 @@ TargetRecord Rule(const char* name) {
   return record;
 }
 
-// "A(a1,a2) B C(c1)"
+// " A/a1/a2 B C/c1"
 std::string Describe(const RuleList& list) {
   std::string text;
   for (const TargetRules& target : list) {
-    text += std::string(text.empty() ? "" : " ") + RuleName(target.record);
-    for (size_t k = 0; k < target.children.Size(); ++k) text += std::string(k ? "," : "(") + RuleName(target.children[k]);
-    if (!target.children.Empty()) text += ')';
+    text += std::string(" ") + RuleName(target.record);
+    for (const TargetRecord& child : target.children) text += std::string("/") + RuleName(child);
   }
   return text;
 }
@@ -46,19 +45,19 @@ TEST(RulePlan, AFailureAtAnyStepLosesNothing) {
   const RuleList sample = Sample();
   const LeadTable leads = ShiftJisLeads();
   const std::pair<RulePlan, const char*> cases[] = {
-      {MovePlan(sample, 0, kNoParent, 1), "B A(a1,a2) C(c1)"},
-      {MovePlan(sample, 2, kNoParent, -1), "A(a1,a2) C(c1) B"},
-      {MovePlan(sample, 0, 0, 1), "A(a2,a1) B C(c1)"},
-      {CopyPlan(sample, 0, kNoParent, "+", leads), "A(a1,a2) A+(a1,a2) B C(c1)"},
-      {CopyPlan(sample, 1, 0, "+", leads), "A(a1,a2,a2+) B C(c1)"},
-      {AddTargetWithChildPlan(sample, Rule("F"), Rule("f1")), "A(a1,a2) B C(c1) F(f1)"}};
+      {MovePlan(sample, 0, kNoParent, 1), " B A/a1/a2 C/c1"},
+      {MovePlan(sample, 2, kNoParent, -1), " A/a1/a2 C/c1 B"},
+      {MovePlan(sample, 0, 0, 1), " A/a2/a1 B C/c1"},
+      {CopyPlan(sample, 0, kNoParent, "+", leads), " A/a1/a2 A+/a1/a2 B C/c1"},
+      {CopyPlan(sample, 1, 0, "+", leads), " A/a1/a2/a2+ B C/c1"},
+      {AddTargetWithChildPlan(sample, Rule("F"), Rule("f1")), " A/a1/a2 B C/c1 F/f1"}};
   for (const auto& [plan, expected] : cases) {
     ASSERT_TRUE(plan.complete) << expected;
     for (size_t failing = 0; failing <= plan.steps.Size(); ++failing) {
       RuleList list = Sample();
       for (size_t k = 0; k < failing; ++k) ASSERT_TRUE(ApplyStep(list, plan.steps[k])) << expected;
-      const std::string reached = " " + Describe(list) + " ";
-      for (const char* name : {" A(", "a1", "a2", " B", " C(c1)"}) {
+      const std::string reached = Describe(list) + " ";
+      for (const char* name : {" A/", "/a1", "/a2", " B", " C/c1 "}) {
         EXPECT_NE(reached.find(name), std::string::npos) << expected << " cut after step " << failing << ": " << reached;
       }
       if (failing == plan.steps.Size()) {

