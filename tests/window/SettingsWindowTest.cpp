@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <process.h>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -94,10 +95,9 @@ bool MoveMouseTo(HWND window) {
   GetWindowRect(window, &r);
   const POINT to = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   StartHostCommand("/usr/bin/xdotool mousemove " + std::to_string(to.x) + " " + std::to_string(to.y));
-  POINT now = {};
-  return WaitFor([&] { return GetCursorPos(&now) && now.x == to.x && now.y == to.y; }, 5000);
+  return WaitFor([&] { POINT now; return GetCursorPos(&now) && now.x == to.x && now.y == to.y; }, 5000);
 }
-// A picture of a window (and of another beside it) under build/screenshots. The host's file system is drive Z:.
+// A picture of a window (and of another beside it) under build/screenshots; the host's files are drive Z:.
 bool SavePicture(const std::string& name, HWND window, HWND beside = nullptr) {
   RECT area, other;
   if (!GetWindowRect(window, &area)) return false;
@@ -118,11 +118,11 @@ bool SavePicture(const std::string& name, HWND window, HWND beside = nullptr) {
 struct HeldTarget { TargetRecord record; std::vector<TargetRecord> children; };
 std::vector<HeldTarget> ProgramRules(HANDLE process) {
   BlockView block;
-  std::vector<HeldTarget> rules(block.Existed() ? (std::max)(block->NumOfTargets, 0) : 0);
+  std::vector<HeldTarget> rules(block.Existed() ? std::clamp(block->NumOfTargets, 0, 64) : 0);
   for (size_t i = 0; i < rules.size(); ++i) {
     TargetEntry entry = {};
     ReadProcessMemory(process, PointerOf<TargetEntry>(block->targets) + i, &entry, sizeof entry, nullptr);
-    rules[i] = {entry.record, std::vector<TargetRecord>((std::max)(entry.NumOfChildren, 0))};
+    rules[i] = {entry.record, std::vector<TargetRecord>(std::clamp(entry.NumOfChildren, 0, 64))};
     ReadProcessMemory(process, PointerOf<void>(entry.children), rules[i].children.data(),
                       rules[i].children.size() * sizeof(TargetRecord), nullptr);
   }
@@ -274,8 +274,8 @@ TEST(SettingsWindow, AUsersSession) {
   EXPECT_EQ(FieldText(editor, IDC_TITLE), frameTitle);
   EXPECT_EQ(SendDlgItemMessageA(editor, IDC_TITLE_MODE, CB_GETCURSEL, 0, 0), kMatchEquals);
   fixture.DestroyAll();
-  // Exit with a message box over the editor over the window and the about box, both in a keyboard
-  // move (which ends only on a key): prompt, and the settings file removed just before comes again.
+  // Exit with a message box over the editor over the window and the about box, both in a keyboard move
+  // (which ends only on a key): prompt, and it saves (the file is removed first; the restart reads it).
   SetDlgItemTextW(editor, IDC_TITLE, std::wstring(65, L'窓').c_str());  // 130 bytes: two too many
   Click(editor, IDOK);
   HWND message = WaitOwnedWindow(editor, IDOK);
