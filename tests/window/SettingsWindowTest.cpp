@@ -1,232 +1,360 @@
-// The settings window on the real program with the real settings module:
-// a user's edits reach the program's rule list and settings exactly as
-// typed, are saved at once, come back after a restart and place windows.
+// The settings window and the about box of the real settings module, driven
+// as a user would: messages to the controls, the mouse through xdotool.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <process.h>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
-#include <cstring>
-#include <string>
-
+#include "MainWindowHost.h"
 #include "MonitorTestSupport.h"
 #include "PlenaraInstance.h"
-#include "WindowDriver.h"
+#include "app/Commands.h"
+#include "settings/CompanionState.h"
+#include "settings/SettingsModel.h"
+#include "settings/window/StartupEntry.h"
 #include "settings/window/WindowIds.h"
 
 namespace {
 
-// A rule that sizes and places the windows of a class, again at every scan.
-TargetRecord Placing(const wchar_t* name, const char* className, int32_t x, int32_t y, int32_t width, int32_t height) {
-  TargetRecord rule = NewRule(name, className, kMatchEquals);
-  rule.sizeAction = kSizeSet;
-  rule.widthSpec = {kSizeAbsolute, {}, width};
-  rule.heightSpec = {kSizeAbsolute, {}, height};
-  rule.positionAction = kPositionSet;
-  rule.xSpec = {kAnchorNear, kOffsetPixels, {}, x};
-  rule.ySpec = {kAnchorNear, kOffsetPixels, {}, y};
-  rule.applyOnce = 0;
+std::string Ansi(const wchar_t* text) {
+  char ansi[1024] = {};
+  WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi - 1, nullptr, nullptr);
+  return ansi;
+}
+// Plenara with the real settings module, once the module has read its file.
+bool StartReal(PlenaraInstance& plenara) {
+  const auto ready = [] { return LoadCompanionState(*BlockView().Get()).signature == kCompanionSignature; };
+  return plenara.Start() && WaitFor(ready, 20000);
+}
+// The settings window (kCmdSettings) or the about box (kCmdAbout), asked for until it shows.
+HWND OpenWindow(PlenaraInstance& plenara, UINT command) {
+  const auto field = command == kCmdAbout ? &SharedBlock::aboutWindow : &SharedBlock::propertyWindow;
+  HWND window = nullptr;
+  const auto shown = [&] { return (window = HandleOf(BlockView().Get()->*field)) && IsWindowVisible(window); };
+  const auto ask = [&] { return PostMessageA(plenara.MainWindow(), WM_COMMAND, command, 0) && WaitFor(shown, 1000); };
+  WaitFor([&] { return shown() || ask(); }, 20000);
+  return window;
+}
+// A visible window owned by owner with the control controlId: the rule editor (IDC_NAME) or a message box.
+HWND WaitOwnedWindow(HWND owner, int controlId) {
+  HWND found = nullptr;
+  WaitFor([&] {
+    for (found = FindWindowExA(nullptr, nullptr, nullptr, nullptr); found;
+         found = FindWindowExA(nullptr, found, nullptr, nullptr)) {
+      if (GetWindow(found, GW_OWNER) == owner && IsWindowVisible(found) && GetDlgItem(found, controlId)) return true;
+    }
+    return false;
+  }, 15000);
+  return found;
+}
+bool WaitGone(HWND window) { return WaitFor([&] { return !IsWindow(window); }, 15000); }
+// A click that may open a modal window, so it is posted, not sent.
+void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+HWND OpenEditor(HWND window, int button = IDC_TARGET_ADD) {
+  Click(window, button);
+  return WaitOwnedWindow(window, IDC_NAME);
+}
+bool Answer(HWND owner, int button) {
+  HWND box = WaitOwnedWindow(owner, button);
+  return box && (Click(box, button), WaitGone(box));
+}
+std::string FieldText(HWND dialog, int id) {
+  char text[512];
+  return std::string(text, GetDlgItemTextA(dialog, id, text, sizeof text));
+}
+bool SetCheck(HWND dialog, int id, bool on) {
+  const auto done = [&] { return IsDlgButtonChecked(dialog, id) == (on ? BST_CHECKED : BST_UNCHECKED); };
+  if (!done()) Click(dialog, id);
+  return WaitFor(done);
+}
+LRESULT SelectedRow(HWND window) {
+  return SendDlgItemMessageA(window, IDC_TARGETS, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+}
+LRESULT Rows(HWND window) { return SendDlgItemMessageA(window, IDC_TARGETS, LVM_GETITEMCOUNT, 0, 0); }
+GUITHREADINFO ThreadOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info;
+}
+// Starts a host command line. It gives no reliable exit: callers wait for what it does.
+void StartHostCommand(std::string command) {
+  command = "Z:\\bin\\sh -c \"" + command + "\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+}
+bool MoveMouseTo(HWND window) {
+  RECT r = {};
+  GetWindowRect(window, &r);
+  const POINT to = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  StartHostCommand("/usr/bin/xdotool mousemove " + std::to_string(to.x) + " " + std::to_string(to.y));
+  return WaitFor([&] { POINT now; return GetCursorPos(&now) && now.x == to.x && now.y == to.y; }, 5000);
+}
+// A picture of a window (and of another beside it) under build/screenshots; the host's files are drive Z:.
+bool SavePicture(const std::string& name, HWND window, HWND beside = nullptr) {
+  RECT area, other;
+  if (!GetWindowRect(window, &area)) return false;
+  if (beside && GetWindowRect(beside, &other)) UnionRect(&area, &area, &other);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  const std::string folder = ExeDir() + "..\\..\\screenshots", file = folder + "\\" + name;
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DeleteFileA(file.c_str());
+  std::string host = file.substr(2);
+  for (char& c : host) c = c == '\\' ? '/' : c;
+  const long left = (std::max)(area.left, 0L), top = (std::max)(area.top, 0L);
+  StartHostCommand("/usr/bin/import -window root -crop " + std::to_string(area.right - left) + "x" +
+                   std::to_string(area.bottom - top) + "+" + std::to_string(left) + "+" + std::to_string(top) +
+                   " +repage '" + host + "'");
+  return WaitFor([&] { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
+}
+// The rule list as the program holds it, read from its memory.
+struct HeldTarget { TargetRecord record; std::vector<TargetRecord> children; };
+std::vector<HeldTarget> ProgramRules(HANDLE process) {
+  BlockView block;
+  std::vector<HeldTarget> rules(block.Existed() ? std::clamp(block->NumOfTargets, 0, 64) : 0);
+  for (size_t i = 0; i < rules.size(); ++i) {
+    TargetEntry entry = {};
+    ReadProcessMemory(process, PointerOf<TargetEntry>(block->targets) + i, &entry, sizeof entry, nullptr);
+    rules[i] = {entry.record, std::vector<TargetRecord>(std::clamp(entry.NumOfChildren, 0, 64))};
+    ReadProcessMemory(process, PointerOf<void>(entry.children), rules[i].children.data(),
+                      rules[i].children.size() * sizeof(TargetRecord), nullptr);
+  }
+  return rules;
+}
+bool Same(const TargetRecord& a, const TargetRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+TargetRecord NewRule(const wchar_t* name, const char* className = "", uint8_t classMatch = kMatchAny) {
+  TargetRecord rule = DefaultRule();
+  std::strncpy(RuleName(rule), Ansi(name).c_str(), kMaxNameBytes);
+  std::strncpy(rule.classPattern, className, kMaxPatternBytes);
+  rule.classMatch = classMatch;
   return rule;
 }
-
-// Equal byte for byte; otherwise says where they differ.
-::testing::AssertionResult SameRecord(const TargetRecord& a, const TargetRecord& b) {
-  std::string where;
-  for (size_t i = 0; i < sizeof a; ++i) {
-    const int x = reinterpret_cast<const uint8_t*>(&a)[i];
-    const int y = reinterpret_cast<const uint8_t*>(&b)[i];
-    if (x != y) where += " " + std::to_string(i) + ":" + std::to_string(x) + "/" + std::to_string(y);
-  }
-  if (where.empty()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "records differ at offset:held/expected" << where;
-}
-
-TargetRecord Renamed(TargetRecord record, const std::string& name) {
-  std::memset(RuleName(record), 0, kRuleNameSize);
-  std::strcpy(RuleName(record), name.c_str());
-  return record;
-}
-
-// Opens the editor with a click on button, types every field of rule as a
-// user would and confirms it.
-void AddThroughEditor(HWND window, int button, const TargetRecord& rule) {
+// Opens the editor with a click on button, types the fields of r that this test sets and confirms.
+void AddThroughEditor(HWND window, int button, const TargetRecord& r) {
   HWND editor = OpenEditor(window, button);
   ASSERT_NE(editor, nullptr);
-  const auto number = [&](int id, int32_t value) { SetDlgItemInt(editor, id, static_cast<UINT>(value), TRUE); };
-  SetDlgItemTextA(editor, IDC_NAME, RuleName(rule));
-  Choose(editor, IDC_CLASS_MODE, rule.classMatch);
-  SetDlgItemTextA(editor, IDC_CLASS, rule.classPattern);
-  Choose(editor, IDC_TITLE_MODE, rule.titleMatch);
-  SetDlgItemTextA(editor, IDC_TITLE, rule.titlePattern);
-  Choose(editor, IDC_SIZE_ACTION, rule.sizeAction);
-  Choose(editor, IDC_WIDTH_MODE, rule.widthSpec.mode);
-  number(IDC_WIDTH, rule.widthSpec.value);
-  Choose(editor, IDC_HEIGHT_MODE, rule.heightSpec.mode);
-  number(IDC_HEIGHT, rule.heightSpec.value);
-  SetCheck(editor, IDC_POSITION, rule.positionAction == kPositionSet);
-  Choose(editor, IDC_X_ANCHOR, rule.xSpec.anchor);
-  Choose(editor, IDC_X_OFFSET, rule.xSpec.offsetKind);
-  number(IDC_X, rule.xSpec.value);
-  Choose(editor, IDC_Y_ANCHOR, rule.ySpec.anchor);
-  Choose(editor, IDC_Y_OFFSET, rule.ySpec.offsetKind);
-  number(IDC_Y, rule.ySpec.value);
-  SetCheck(editor, IDC_ACTIVATE, rule.activate != 0);
-  SetCheck(editor, IDC_CLOSE_WINDOW, rule.close != 0);
-  SetCheck(editor, IDC_ENABLED, rule.enabled != 0);
-  SetCheck(editor, IDC_APPLY_ONCE, rule.applyOnce != 0);
-  EXPECT_EQ(FieldText(editor, IDC_RULE_STATUS), "") << "the editor refused what was typed";
+  SetDlgItemTextA(editor, IDC_NAME, RuleName(r));
+  SetDlgItemTextA(editor, IDC_CLASS, r.classPattern);
+  SetDlgItemTextA(editor, IDC_TITLE, r.titlePattern);
+  const std::pair<int, int> choices[] = {{IDC_CLASS_MODE, r.classMatch},     {IDC_TITLE_MODE, r.titleMatch},
+                                         {IDC_SIZE_ACTION, r.sizeAction},    {IDC_WIDTH_MODE, r.widthSpec.mode},
+                                         {IDC_Y_ANCHOR, r.ySpec.anchor},     {IDC_Y_OFFSET, r.ySpec.offsetKind}};
+  for (const auto& [id, choice] : choices) {
+    SendDlgItemMessageA(editor, id, CB_SETCURSEL, choice, 0);
+    SendMessageA(editor, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(editor, id)));
+  }
+  const std::pair<int, int> checks[] = {{IDC_POSITION, r.positionAction}, {IDC_CLOSE_WINDOW, r.close},
+                                        {IDC_ENABLED, r.enabled}, {IDC_APPLY_ONCE, r.applyOnce}};
+  for (const auto& [id, on] : checks) ASSERT_TRUE(SetCheck(editor, id, on != 0));
+  for (const auto& [id, value] : {std::pair{IDC_WIDTH, r.widthSpec.value}, std::pair{IDC_Y, r.ySpec.value}}) {
+    SetDlgItemInt(editor, id, static_cast<UINT>(value), TRUE);
+  }
   Click(editor, IDOK);
-  ASSERT_TRUE(WaitGone(editor));
+  ASSERT_TRUE(WaitGone(editor)) << "the editor refused what was typed: " << FieldText(editor, IDC_RULE_STATUS);
+}
+// The open handles, found by duplicating each possible value: the system's own count is 0 here.
+DWORD HandleCount(HANDLE process) {
+  DWORD count = 0;
+  for (uintptr_t value = 4; value < 4 * 8192; value += 4) {
+    HANDLE copy = nullptr;
+    count += DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS) && CloseHandle(copy);
+  }
+  return count;
+}
+std::string RunValue() {
+  char data[1024] = {};
+  DWORD size = sizeof data;
+  RegGetValueA(HKEY_CURRENT_USER, kRunKey, kRunValue, RRF_RT_REG_SZ, nullptr, data, &size);
+  return data;
 }
 
-class SettingsWindowTest : public ::testing::Test {
- protected:
-  PlenaraInstance plenara_{Companion::kReal};
-};
-
-TEST_F(SettingsWindowTest, EditsReachTheProgramPlaceWindowsAreSavedAndComeBackAfterARestart) {
+// A user's session: opening the window again and again leaves nothing behind; edits reach the
+// program exactly as typed, outlast an exit with every window open and come back after a restart.
+TEST(SettingsWindow, AUsersSession) {
   Fixture& fixture = SharedFixture();
-  ASSERT_TRUE(fixture.Ready());
-  HWND frame = fixture.MdiFrame("PlenaraPlacedFrame", "placed frame", Box{700, 300, 300, 300});
-  HWND mdiChild = frame ? fixture.MdiChild(frame, "PlenaraPlacedChild", "child", Box{40, 40, 120, 90}) : nullptr;
-  ASSERT_NE(mdiChild, nullptr);
-  ASSERT_TRUE(StartReal(plenara_));
-  HANDLE process = plenara_.Process().Handle();
-  HWND window = OpenWindow(plenara_, kCmdSettings);
-  ASSERT_NE(window, nullptr);
-
-  TargetRecord frameRule = Placing(L"枠を左上に", "PlenaraPlacedFrame", 16, 24, 400, 300);
-  std::strcpy(frameRule.titlePattern, "placed");
-  frameRule.titleMatch = kMatchBegins;
-  TargetRecord child = Placing(L"子ウィンドウ", "PlacedChild", 5, 6, 160, 120);
-  child.classMatch = kMatchContains;
-  TargetRecord doomed = NewRule(L"消す対象");
-  doomed.enabled = 0;
-
-  AddThroughEditor(window, IDC_TARGET_ADD, frameRule);
-  AddThroughEditor(window, IDC_CHILD_ADD, child);
-  ASSERT_TRUE(WaitForRules(process, [](const HeldRules& l) { return l.size() == 1 && l[0].children.size() == 1; }));
-  // The rules place another program's window and the MDI child inside it.
-  EXPECT_TRUE(WaitFor([&] {
-    const Box box = BoxOf(frame);
-    return box.x == 16 && box.y == 24 && box.width == 400 && box.height == 300;
-  }, 20000)) << "the frame is at " << BoxOf(frame).x << "," << BoxOf(frame).y;
-  EXPECT_TRUE(WaitFor([&] {
-    const Box box = ClientBoxOf(GetParent(mdiChild), mdiChild);
-    return box.x == 5 && box.y == 6 && box.width == 160 && box.height == 120;
-  }, 20000)) << "the child is at " << ClientBoxOf(GetParent(mdiChild), mdiChild).x;
-
+  const std::string frameTitle = Ansi(L"ファインダーの的");
+  HWND frame = fixture.Ready() ? fixture.Top("PlenaraFinderTop", frameTitle.c_str(), Box{4, 4, 160, 120}) : nullptr;
+  PlenaraInstance plenara(Companion::kReal);
+  ASSERT_TRUE(frame && StartReal(plenara));
+  const auto held = [&] { return ProgramRules(plenara.Process().Handle()); };
+  const auto window = [] { return HandleOf(BlockView()->propertyWindow); };
+  // The first opening comes by itself (no settings file yet), the second settles
+  // what the system keeps once per process; ten more are counted.
+  const DWORD pid = plenara.Process().Pid();
+  int threads = 1 << 30;
+  DWORD handles = 0;
+  for (int i = 0; i < 12; ++i) {
+    ASSERT_NE(OpenWindow(plenara, kCmdSettings), nullptr) << "opening " << i;
+    PostMessageA(window(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !window() && ThreadCount(pid) <= threads; })) << "opening " << i;
+    if (i == 1) threads = ThreadCount(pid), handles = HandleCount(plenara.Process().Handle());
+  }
+  EXPECT_GT(handles, 0u);
+  EXPECT_LE(HandleCount(plenara.Process().Handle()), handles);
+  TargetRecord target = NewRule(L"枠を左上に", "PlenaraPlacedFrame", kMatchEquals);
+  std::strcpy(target.titlePattern, "placed");
+  target.titleMatch = kMatchBegins;
+  target.sizeAction = kSizeSet;
+  target.widthSpec = {kSizeAbsolute, {}, 400};
+  target.positionAction = kPositionSet;
+  target.ySpec = {kAnchorFar, kOffsetPercent, {}, -25};
+  target.applyOnce = 0;
+  const TargetRecord child = NewRule(L"子ウィンドウ", "PlacedChild", kMatchContains);
+  const TargetRecord doomed = NewRule(L"消す対象", "PlenaraDoomed");
+  HWND settings = OpenWindow(plenara, kCmdSettings);
+  ASSERT_NE(settings, nullptr);
+  AddThroughEditor(settings, IDC_TARGET_ADD, target);
+  AddThroughEditor(settings, IDC_CHILD_ADD, child);
+  ASSERT_TRUE(WaitFor([&] { return held().size() == 1 && held()[0].children.size() == 1; }));
   // Edit: only the name changes; the child stays with its target.
-  HWND editor = OpenEditor(window, IDC_TARGET_EDIT);
+  HWND editor = OpenEditor(settings, IDC_TARGET_EDIT);
   ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(FieldText(editor, IDC_NAME), std::string(RuleName(frameRule)));
-  EXPECT_TRUE(SaveWindowPicture(editor, "rule-editor.png"));
-  Type(editor, IDC_NAME, L"枠");
+  EXPECT_TRUE(SavePicture("rule-editor.png", editor));
+  SetDlgItemTextW(editor, IDC_NAME, L"枠");
   Click(editor, IDOK);
   ASSERT_TRUE(WaitGone(editor));
-  const std::string edited = Ansi(L"枠");
-  const std::string copied = edited + Ansi(L" のコピー");
-
-  // Copy goes right after the original with its child; then up to the top.
-  Click(window, IDC_TARGET_COPY);
-  ASSERT_TRUE(WaitForRules(process, [&](const HeldRules& l) { return l.size() == 2 && l[1].children.size() == 1; }));
-  ASSERT_TRUE(WaitFor([&] { return SelectedListRow(window, IDC_TARGETS) == 1; }));
-  Click(window, IDC_TARGET_UP);
-  ASSERT_TRUE(WaitFor([&] { return SelectedListRow(window, IDC_TARGETS) == 0; }));
-
+  // A copy goes right after the original with its child; then up to the top.
+  Click(settings, IDC_TARGET_COPY);
+  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 1 && held().size() == 2 && held()[1].children.size(); }));
+  Click(settings, IDC_TARGET_UP);
+  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 0; }));
   // Another target, deleted again once the question is answered.
-  AddThroughEditor(window, IDC_TARGET_ADD, doomed);
-  ASSERT_TRUE(WaitFor([&] { return SelectedListRow(window, IDC_TARGETS) == 2; }));
-  EXPECT_TRUE(SameRecord(ProgramRules(process)[2].record, doomed));
+  AddThroughEditor(settings, IDC_TARGET_ADD, doomed);
+  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 2 && held().size() == 3; }));
+  EXPECT_TRUE(Same(held()[2].record, doomed));
+  Click(settings, IDC_TARGET_DELETE);
+  ASSERT_TRUE(Answer(settings, IDYES));
+  ASSERT_TRUE(WaitFor([&] { return held().size() == 2; }));
+  // The interval, typed in full-width digits.
+  SetDlgItemTextW(settings, IDC_INTERVAL, L"７５０");
+  ASSERT_TRUE(WaitFor([] { return BlockView()->activeSettings.monitorInterval == 750; }));
+  // "Start with Windows" puts this program in the Run key and takes it out again.
+  ASSERT_TRUE(SetCheck(settings, IDC_START_WITH_WINDOWS, true));
+  EXPECT_TRUE(WaitFor([&] { return lstrcmpiA(RunValue().c_str(), ("\"" + plenara.ExePath() + "\"").c_str()) == 0; }))
+      << RunValue();
+  ASSERT_TRUE(SetCheck(settings, IDC_START_WITH_WINDOWS, false));
+  EXPECT_TRUE(WaitFor([&] { return RunValue().empty(); })) << RunValue();
+  const std::string edited = Ansi(L"枠"), copied = edited + Ansi(L" のコピー");
+  const auto expectList = [&] {
+    const std::vector<HeldTarget> rules = held();
+    ASSERT_EQ(rules.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+      TargetRecord expected = target;
+      std::memset(RuleName(expected), 0, kRuleNameSize);
+      std::strcpy(RuleName(expected), (i ? edited : copied).c_str());
+      EXPECT_TRUE(Same(rules[i].record, expected)) << i;
+      ASSERT_EQ(rules[i].children.size(), 1u);
+      EXPECT_TRUE(Same(rules[i].children[0], child));
+    }
+  };
+  expectList();
+  EXPECT_TRUE(SavePicture("settings-window.png", settings));
+  // The finder, dragged onto another program's window, fills in its class and
+  // title. Nothing may stop the test before the button is up again.
+  editor = OpenEditor(settings);
+  ASSERT_NE(editor, nullptr);
+  ASSERT_TRUE(MoveMouseTo(GetDlgItem(editor, IDC_FINDER)));
+  StartHostCommand("/usr/bin/xdotool mousedown 1");
+  EXPECT_TRUE(WaitFor([&] { return ThreadOf(editor).hwndCapture == editor; })) << "the finder did not take the mouse";
+  EXPECT_TRUE(MoveMouseTo(frame));
+  const auto seen = [&] { return FieldText(editor, IDC_FINDER_CLASS).find("PlenaraFinderTop") != std::string::npos; };
+  EXPECT_TRUE(WaitFor(seen)) << FieldText(editor, IDC_FINDER_CLASS);
+  EXPECT_TRUE(SavePicture("rule-editor-finder.png", editor, frame));
+  StartHostCommand("/usr/bin/xdotool mouseup 1");
+  ASSERT_TRUE(WaitFor([&] { return ThreadOf(editor).hwndCapture != editor; })) << "the finder kept the mouse";
+  EXPECT_EQ(FieldText(editor, IDC_CLASS), "PlenaraFinderTop");
+  EXPECT_EQ(FieldText(editor, IDC_TITLE), frameTitle);
+  EXPECT_EQ(SendDlgItemMessageA(editor, IDC_TITLE_MODE, CB_GETCURSEL, 0, 0), kMatchEquals);
+  fixture.DestroyAll();
+  // Exit with a message box over the editor over the window and the about box, both in a keyboard move
+  // (which ends only on a key): prompt, and it saves (the file is removed first; the restart reads it).
+  SetDlgItemTextW(editor, IDC_TITLE, std::wstring(65, L'窓').c_str());  // 130 bytes: two too many
+  Click(editor, IDOK);
+  HWND message = WaitOwnedWindow(editor, IDOK);
+  HWND about = OpenWindow(plenara, kCmdAbout);
+  ASSERT_TRUE(message && about);
+  WaitFor([&] { return GetForegroundWindow() == about; });  // on top, for the picture
+  EXPECT_TRUE(SavePicture("about-box.png", about));
+  for (HWND moved : {message, about}) {
+    PostMessageA(moved, WM_SYSCOMMAND, SC_MOVE, 0);
+    ASSERT_TRUE(WaitFor([&] { return (ThreadOf(moved).flags & GUI_INMOVESIZE) != 0; }));
+  }
+  DeleteFileA(plenara.Dir().File("Plenara.ini").c_str());
+  const DWORD start = GetTickCount();
+  ASSERT_EQ(plenara.Close(30000), 0u);
+  EXPECT_LT(GetTickCount() - start, 8000u);
+  plenara.Process().Kill();
+  ASSERT_TRUE(StartReal(plenara));
+  expectList();
+  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
+}
+
+// An answer that comes late: the program's real main window on a thread of this process (which exports
+// OpenSharedMemory and CloseSharedMemory as the program does), its handling of a deletion held back.
+HANDLE g_letGo = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+WNDPROC g_mainProc = nullptr;
+LRESULT CALLBACK HoldingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kMsgDeleteRecord) WaitForSingleObject(g_letGo, 30000);
+  return CallWindowProcA(g_mainProc, window, message, wParam, lParam);
+}
+unsigned __stdcall RunMainWindow(void* param) {
+  auto* block = static_cast<SharedBlock*>(param);
+  MainWindowHost host;
+  lstrcpyA(block->companionPath, (ExeDir() + "PlenaraDLL.dll").c_str());
+  AttachBlock(block);
+  g_mainProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(host.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HoldingProc)));
+  block->mainWindow = HandleValue(host.Window());
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  // Nothing to save at shutdown, which closes the settings window and waits for its thread.
+  block->companionPath[0] = '\0';
+  return 0;
+}
+TEST(SettingsWindow, AChangeTheProgramMadeLateIsNotTakenForTheRuleNowInItsPlace) {
+  BlockView view;
+  SharedBlock* block = view.Get();
+  ASSERT_TRUE(block && !view.Existed()) << "another Plenara holds the block";
+  unsigned programId = 0;
+  HANDLE program = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunMainWindow, block, 0, &programId));
+  ASSERT_TRUE(WaitFor([&] { return block->mainWindow != 0; }));
+  for (const char* name : {"A", "B", "C"}) {
+    block->transferRecord = DefaultRule();
+    lstrcpyA(RuleName(block->transferRecord), name);
+    ASSERT_EQ(SendMessageA(HandleOf(block->mainWindow), kMsgInsertRecord, block->NumOfTargets, -1), 0);
+  }
+  PostMessageA(HandleOf(block->mainWindow), WM_COMMAND, kCmdSettings, 0);
+  ASSERT_TRUE(WaitFor([&] { return block->propertyWindow && Rows(HandleOf(block->propertyWindow)) == 3; }));
+  HWND window = HandleOf(block->propertyWindow);
+  // A is deleted, but the program gets to it only after the window gave up waiting.
+  Click(window, IDC_TARGET_DELETE);
+  ASSERT_TRUE(Answer(window, IDYES));
+  ASSERT_TRUE(Answer(window, IDOK)) << "no word that the program did not answer";
+  // A still shows in the first row and the user deletes it again; meanwhile the program catches up.
   Click(window, IDC_TARGET_DELETE);
   HWND question = WaitOwnedWindow(window, IDYES);
   ASSERT_NE(question, nullptr);
+  SetEvent(g_letGo);
+  ASSERT_TRUE(WaitFor([&] { return block->NumOfTargets == 2; }));
   Click(question, IDYES);
-  ASSERT_TRUE(WaitForRules(process, [](const HeldRules& l) { return l.size() == 2; }));
-
-  // The interval: what cannot be taken is named and not applied; full-width
-  // digits are digits. Then the re-apply setting.
-  Type(window, IDC_INTERVAL, L"12a");
-  EXPECT_NE(FieldText(window, IDC_STATUS), "");
-  Type(window, IDC_INTERVAL, L"49");
-  EXPECT_NE(FieldText(window, IDC_STATUS).find("50"), std::string::npos);
-  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 500);
-  Type(window, IDC_INTERVAL, L"７５０");
-  ASSERT_TRUE(WaitFor([] { return BlockView()->activeSettings.monitorInterval == 750; }));
-  SetCheck(window, IDC_REAPPLY, false);
-  ASSERT_TRUE(WaitFor([] { return BlockView()->activeSettings.reapplyOnWorkAreaChange == 0; }));
-
-  const auto expectList = [&](const HeldRules& rules) {
-    ASSERT_EQ(rules.size(), 2u);
-    EXPECT_TRUE(SameRecord(rules[0].record, Renamed(frameRule, copied)));
-    EXPECT_TRUE(SameRecord(rules[1].record, Renamed(frameRule, edited)));
-    for (const HeldTarget& target : rules) {
-      ASSERT_EQ(target.children.size(), 1u);
-      EXPECT_TRUE(SameRecord(target.children[0], child));
-    }
-  };
-  expectList(ProgramRules(process));
-  EXPECT_TRUE(SaveWindowPicture(window, "settings-window.png"));
-  // Saved at once: the file already holds the last change.
-  const std::string ini = ReadWholeFile(plenara_.Dir().File("Plenara.ini"));
-  EXPECT_NE(ini.find(copied), std::string::npos);
-  EXPECT_NE(ini.find("750"), std::string::npos);
-
-  ASSERT_EQ(plenara_.Close(), 0u);
-  plenara_.Process().Kill();
-  ASSERT_TRUE(StartReal(plenara_));
-  expectList(ProgramRules(plenara_.Process().Handle()));
-  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
-  EXPECT_EQ(BlockView()->activeSettings.reapplyOnWorkAreaChange, 0);
-  fixture.DestroyAll();
-}
-
-TEST_F(SettingsWindowTest, TheEditorNamesWhatItCannotTakeAndTheButtonsFollowTheState) {
-  ASSERT_TRUE(StartReal(plenara_));
-  HWND window = OpenWindow(plenara_, kCmdSettings);
-  ASSERT_NE(window, nullptr);
-  HWND editor = OpenEditor(window);
-  ASSERT_NE(editor, nullptr);
-  Choose(editor, IDC_SIZE_ACTION, kSizeSet);
-  Choose(editor, IDC_WIDTH_MODE, kSizeAbsolute);
-  Type(editor, IDC_WIDTH, L"-5");
-  EXPECT_NE(FieldText(editor, IDC_RULE_STATUS).find("100000"), std::string::npos);
-  // OK is refused with a message; the editor keeps what was typed.
-  Click(editor, IDOK);
-  HWND message = WaitOwnedWindow(editor, IDOK);
-  ASSERT_NE(message, nullptr);
-  Click(message, IDOK);
-  ASSERT_TRUE(WaitGone(message));
-  EXPECT_EQ(FieldText(editor, IDC_WIDTH), "-5");
-  Type(editor, IDC_WIDTH, L"640");
-  // 65 double-byte characters are 130 bytes: two too many for a pattern.
-  std::wstring title(65, L'窓');
-  Type(editor, IDC_TITLE, title.c_str());
-  EXPECT_NE(FieldText(editor, IDC_RULE_STATUS).find("128"), std::string::npos);
-  title.pop_back();
-  Type(editor, IDC_TITLE, title.c_str());
-  EXPECT_EQ(FieldText(editor, IDC_RULE_STATUS), "");
-  // A character code page 932 cannot hold.
-  Type(editor, IDC_CLASS, L"caf\u00e9");
-  EXPECT_NE(FieldText(editor, IDC_RULE_STATUS), "");
-  Type(editor, IDC_CLASS, L"cafe");
-  Click(editor, IDOK);
-  ASSERT_TRUE(WaitGone(editor));
-  HANDLE process = plenara_.Process().Handle();
-  ASSERT_TRUE(WaitForRules(process, [](const HeldRules& l) { return l.size() == 1; }));
-  const TargetRecord record = ProgramRules(process)[0].record;
-  EXPECT_EQ(record.widthSpec.value, 640);
-  EXPECT_EQ(std::string(record.titlePattern, 128), Ansi(title.c_str()));
-  EXPECT_STREQ(record.classPattern, "cafe");
-
-  // Stop and start: the buttons follow the program's state, and the switch is saved.
-  ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(GetDlgItem(window, IDC_START)); }));
-  Click(window, IDC_STOP);
-  ASSERT_TRUE(WaitFor([&] {
-    return IsWindowEnabled(GetDlgItem(window, IDC_START)) && !IsWindowEnabled(GetDlgItem(window, IDC_STOP));
-  }));
-  ASSERT_TRUE(WaitFor([&] {
-    return ReadWholeFile(plenara_.Dir().File("Plenara.ini")).find("Monitoring=off") != std::string::npos;
-  }));
-  Click(window, IDC_START);
-  ASSERT_TRUE(WaitFor([&] { return !IsWindowEnabled(GetDlgItem(window, IDC_START)); }));
+  // B, now in the first row, stays: the window says why and shows the list as it is.
+  EXPECT_TRUE(Answer(window, IDOK)) << "the second deletion was carried out";
+  ASSERT_EQ(block->NumOfTargets, 2);
+  EXPECT_EQ(std::string(RuleName(TargetsOf(block)[0].record)) + RuleName(TargetsOf(block)[1].record), "BC");
+  EXPECT_TRUE(WaitFor([&] { return Rows(window) == 2; }));
+  PostThreadMessageA(programId, WM_QUIT, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(program, 20000), WAIT_OBJECT_0);
+  EXPECT_EQ(block->propertyWindow, 0u);
+  CloseHandle(program);
+  CloseHandle(g_letGo);
 }
 
 }  // namespace
