@@ -7,7 +7,6 @@
 #include "monitor/Tracked.h"
 #include "monitor/Tracking.h"
 #include "monitor/WorkArea.h"
-#include <tlhelp32.h>  // after <windows.h>, which it needs
 
 namespace {
 
@@ -58,17 +57,7 @@ class TestBlock {
   TargetRecord children_[4][4] = {};
 };
 
-int OwnThreads() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  int count = 0;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-    count += entry.th32OwnerProcessID == GetCurrentProcessId();
-  }
-  CloseHandle(snapshot);
-  return count;
-}
+int OwnThreads() { return ThreadCount(GetCurrentProcessId()); }
 
 constexpr char kStuckClass[] = "PlenaraHangStuck";
 constexpr char kOwnClass[] = "Static";

@@ -2,13 +2,14 @@
 
 #include "app/Commands.h"
 
-PlenaraInstance::PlenaraInstance(Companion companion, const std::string& baseName)
-    : dir_("plenara-app"), companion_(companion) {
-  exe_ = dir_.File(baseName + ".exe");
+PlenaraInstance::PlenaraInstance(Companion companion) : dir_("plenara-app"), companion_(companion) {
+  exe_ = dir_.File("Plenara.exe");
   CopyFileTo(ExeDir() + "Plenara.exe", exe_);
-  if (companion == Companion::kTest) CopyFileTo(ExeDir() + "TestCompanion.dll", dir_.File(baseName + "DLL.dll"));
-  if (companion == Companion::kNoExports) CopyFileTo(ExeDir() + "EmptyCompanion.dll", dir_.File(baseName + "DLL.dll"));
-  if (companion == Companion::kReal) CopyFileTo(ExeDir() + "PlenaraDLL.dll", dir_.File(baseName + "DLL.dll"));
+  const char* module = companion == Companion::kTest        ? "TestCompanion.dll"
+                       : companion == Companion::kNoExports ? "EmptyCompanion.dll"
+                       : companion == Companion::kReal      ? "PlenaraDLL.dll"
+                                                            : nullptr;
+  if (module) CopyFileTo(ExeDir() + module, dir_.File("PlenaraDLL.dll"));
 }
 
 PlenaraInstance::~PlenaraInstance() {

@@ -15,7 +15,7 @@ enum class Companion { kNone, kTest, kNoExports, kReal };
 
 class PlenaraInstance {
  public:
-  explicit PlenaraInstance(Companion companion = Companion::kTest, const std::string& baseName = "Plenara");
+  explicit PlenaraInstance(Companion companion = Companion::kTest);
   ~PlenaraInstance();
   PlenaraInstance(const PlenaraInstance&) = delete;
   PlenaraInstance& operator=(const PlenaraInstance&) = delete;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <tlhelp32.h>  // after <windows.h>, which it needs
+
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   for (;;) {
@@ -138,4 +140,17 @@ HWND FindWindowOfProcess(const char* className, DWORD pid) {
     if (pid == 0 || owner == pid) return window;
   }
   return nullptr;
+}
+
+int ThreadCount(DWORD pid) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    count += entry.th32OwnerProcessID == pid;
+  }
+  CloseHandle(snapshot);
+  return count;
 }

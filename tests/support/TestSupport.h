@@ -52,5 +52,8 @@ class ChildProcess {
   DWORD pid_ = 0;
 };
 
+// Threads of the process pid, as the system lists them now.
+int ThreadCount(DWORD pid);
+
 // Top-level windows of a class (optionally only those of one process).
 HWND FindWindowOfProcess(const char* className, DWORD pid);
