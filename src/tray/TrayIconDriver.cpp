@@ -136,13 +136,6 @@ void TrayIconDriver::SetImageList(HIMAGELIST list) {
   if (visible) Notify(NIM_MODIFY, CurrentIcon(), tipText);
 }
 
-void TrayIconDriver::SetStaticIcon(HICON icon) {
-  if (icon == staticIcon) return;
-  if (ownsImages && staticIcon) DestroyIcon(staticIcon);
-  staticIcon = icon;
-  if (visible) Notify(NIM_MODIFY, CurrentIcon(), tipText);
-}
-
 BOOL TrayIconDriver::Notify(DWORD message, HICON icon, const char* tip) {
   // Without its window an icon could be added but never addressed again.
   if (!hiddenWindow) {

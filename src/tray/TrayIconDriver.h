@@ -28,27 +28,14 @@ class TrayIconDriver {
   void SetAnimating(BOOL flag);
   void SetInterval(int32_t milliseconds);
   void SetImageList(HIMAGELIST list);
-  // The still picture, preferred to the frames while not animating. Like the
-  // image list, the old one is destroyed when the driver owns its images.
-  void SetStaticIcon(HICON icon);
-  // Where the animation wraps to and returns to when stopped; the frame shown
-  // now stays until then.
-  void SetFirstFrame(int32_t frame) { firstFrame = frame; }
-
-  void SetLeftButtonUpHandler(MouseHandler handler) { onLeftButtonUp = handler; }
   void SetRightButtonUpHandler(MouseHandler handler) { onRightButtonUp = handler; }
-  void SetMiddleButtonUpHandler(MouseHandler handler) { onMiddleButtonUp = handler; }
   void SetLeftDoubleClickHandler(MouseHandler handler) { onLeftDoubleClick = handler; }
-  void SetRightDoubleClickHandler(MouseHandler handler) { onRightDoubleClick = handler; }
-  void SetMiddleDoubleClickHandler(MouseHandler handler) { onMiddleDoubleClick = handler; }
   UINT TaskbarCreatedMessage() const { return taskbarCreatedMessage; }
 
   // Read-only views for callers that need to know the state (tests among them).
   // HiddenWindow is null once the window has been destroyed with its owner.
   HWND HiddenWindow() const { return hiddenWindow; }
   int32_t CurrentFrame() const { return currentFrame; }
-  BOOL IsAnimating() const { return animating; }
-  int32_t Interval() const { return interval; }
 
  private:
   BOOL Notify(DWORD message, HICON icon, const char* tip);
