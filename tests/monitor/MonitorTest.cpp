@@ -1,6 +1,9 @@
 // The apply pass and the monitor thread on real windows, mostly of another process.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "MonitorTestSupport.h"
 #include "monitor/Monitor.h"
 #include "monitor/SystemLeadBytes.h"
@@ -53,11 +56,35 @@ class TestBlock {
  private:
   SharedBlock block_ = {};
   SharedBlock* previous_;
-  TargetEntry targets_[4] = {};
-  TargetRecord children_[4][4] = {};
+  TargetEntry targets_[8] = {};
+  TargetRecord children_[8][4] = {};
 };
 
 int OwnThreads() { return ThreadCount(GetCurrentProcessId()); }
+
+// Stops the monitor thread from another thread. A stop that never returns
+// would hold up the whole suite, so then the process ends at once, failed.
+DWORD StopMilliseconds() {
+  std::atomic<bool> done{false};
+  const DWORD start = GetTickCount();
+  std::thread stopper([&] {
+    StopMonitorThread();
+    done = true;
+  });
+  if (!WaitFor([&] { return done.load(); }, 8000)) {
+    ADD_FAILURE() << "the stop did not return";
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 3);
+  }
+  stopper.join();
+  return GetTickCount() - start;
+}
+
+int Entries(TrackedWindow* list, int32_t count, HWND window) {
+  int n = 0;
+  for (int32_t i = 0; i < count; ++i) n += list[i].hwnd == HandleValue(window);
+  return n;
+}
 
 constexpr char kStuckClass[] = "PlenaraHangStuck";
 constexpr char kOwnClass[] = "Static";
@@ -103,6 +130,62 @@ TEST(Monitor, AHungWindowWedgesNeitherTheScansNorTheStopAndNoThreadIsLeft) {
   StopMonitorThread();
   EXPECT_EQ(block.Find(hung)->handled, 1);
   DestroyWindow(own);
+  fixture.DestroyAll();
+}
+
+constexpr char kIntervalClass[] = "PlenaraInterval";
+
+TEST(Monitor, IntervalMinusOneNeverScansZeroNeverWaitsAndEveryStopIsPrompt) {
+  TestBlock block;
+  Fixture& fixture = SharedFixture();
+  HWND window = fixture.Top(kIntervalClass, "interval", Box{300, 100, 200, 150});
+  ASSERT_TRUE(fixture.Ready() && window);
+  block.AddTarget(MoveXRule(kIntervalClass, 10));
+  const struct { int32_t interval; bool placed; } kRows[] = {{-1, false}, {60000, false}, {0, true}, {100, true}};
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.interval);
+    MoveXTo(window, 300);
+    block->activeSettings.monitorInterval = row.interval;
+    StartMonitorThread();
+    EXPECT_EQ(WaitFor([&] { return BoxOf(window).x == 10; }, row.placed ? 15000 : 1000), row.placed);
+    EXPECT_LT(StopMilliseconds(), 3000u);
+  }
+  fixture.DestroyAll();
+}
+
+constexpr char kTrackClass[] = "PlenaraTrackTop";
+constexpr char kTrackFrame[] = "PlenaraTrackFrame";
+
+TEST(Monitor, EachWindowIsTrackedOnceAndWhatVanishesIsDropped) {
+  TestBlock block;
+  Fixture& fixture = SharedFixture();
+  HWND top = fixture.Top(kTrackClass, "tracked", Box{300, 100, 200, 150});
+  HWND frame = fixture.MdiFrame(kTrackFrame, "frame", Box{50, 50, 500, 400});
+  HWND first = frame ? fixture.MdiChild(frame, "PlenaraTrackKid", "one", Box{10, 10, 150, 100}) : nullptr;
+  HWND second = frame ? fixture.MdiChild(frame, "PlenaraTrackKid", "two", Box{40, 40, 150, 100}) : nullptr;
+  ASSERT_TRUE(top && frame && first && second);
+  const auto entries = [&](HWND window) {
+    return Entries(PointerOf<TrackedWindow>(block->tracked), block->trackedCount, window);
+  };
+  const auto children = [&] { return block.Find(frame)->childCount; };
+  block.Scan();
+  block.Scan();
+  EXPECT_EQ(entries(top), 1);
+  ASSERT_EQ(entries(frame), 1);
+  EXPECT_EQ(children(), 2);
+  EXPECT_EQ(block.Find(frame)->mdiClient, HandleValue(GetParent(first)));
+  // A closed MDI child, then the MDI client itself, then a top-level window.
+  ASSERT_TRUE(fixture.Destroy(first));
+  block.Scan();
+  ASSERT_EQ(children(), 1);
+  EXPECT_EQ(PointerOf<TrackedChild>(block.Find(frame)->children)->hwnd, HandleValue(second));
+  ASSERT_TRUE(fixture.Destroy(GetParent(second)));
+  block.Scan();
+  EXPECT_EQ(children(), 0);
+  ASSERT_TRUE(fixture.Destroy(top));
+  block.Scan();
+  EXPECT_EQ(entries(top), 0);
+  EXPECT_EQ(entries(frame), 1);
   fixture.DestroyAll();
 }
 
@@ -173,6 +256,80 @@ TEST_F(Apply, PlacesAgainstTheWorkAreaOnceOnlyOrEveryScanAndAgainWhenTheAreaChan
   MoveXTo(once, 250);
   block.Scan();
   EXPECT_EQ(BoxOf(once).x, 250);
+  // A change of the height alone is a change too.
+  ASSERT_TRUE(SetWorkArea(RECT{0, 0, 1000, 600}));
+  block.Scan();
+  EXPECT_EQ(BoxOf(once), (Box{490, 60, 500, 500}));
+}
+
+constexpr char kActClass[] = "PlenaraAct";
+constexpr char kActFrame[] = "PlenaraActFrame";
+
+TargetRecord Titled(const char* className, const char* title) {
+  TargetRecord r = RuleFor(className);
+  r.titleMatch = kMatchEquals;
+  lstrcpyA(r.titlePattern, title);
+  return r;
+}
+
+// Each action once on a top-level window and once on an MDI child (the MDI
+// messages go to the client); a maximized window is neither moved nor marked.
+TEST_F(Apply, MaximizeMinimizeActivateAndCloseAndAZoomedWindowIsLeftAlone) {
+  struct Row { const char* title; uint8_t sizeAction, activate, close; };
+  // Windows made first come last in the pass: the activation must not be
+  // followed by a maximize, which activates too.
+  const Row kRows[] = {{"front", kSizeNone, 1, 0}, {"shut", kSizeNone, 0, 1}, {"min", kSizeMinimize, 0, 0},
+                       {"max", kSizeMaximize, 0, 0}};
+  HWND tops[4] = {};
+  HWND frames[2] = {fixture.MdiFrame(kActFrame, "a", Box{100, 300, 400, 300}),
+                    fixture.MdiFrame(kActFrame, "b", Box{500, 300, 400, 300})};
+  ASSERT_TRUE(frames[0] && frames[1]);
+  HWND kids[4] = {};
+  const int frameTarget = block.AddTarget(RuleFor(kActFrame));
+  for (int i = 0; i < 4; ++i) {
+    tops[i] = fixture.Top(kActClass, kRows[i].title, Box{150 + 40 * i, 100, 200, 150});
+    // The maximized child gets a frame of its own: MDI maximizes whichever child is active in it.
+    kids[i] = fixture.MdiChild(frames[i == 3], "PlenaraActKid", kRows[i].title, Box{10 + 20 * i, 10, 120, 90});
+    ASSERT_TRUE(tops[i] && kids[i]) << i;
+    TargetRecord rule = Titled(kActClass, kRows[i].title);
+    rule.sizeAction = kRows[i].sizeAction;
+    rule.activate = kRows[i].activate;
+    rule.close = kRows[i].close;
+    block.AddTarget(rule);
+    std::snprintf(rule.classPattern, sizeof rule.classPattern, "PlenaraActKid");
+    block.AddChildRule(frameTarget, rule);
+  }
+  HWND zoomed = fixture.Top(kActClass, "zoomed", Box{150, 100, 200, 150});
+  ASSERT_NE(zoomed, nullptr);
+  ShowWindow(zoomed, SW_MAXIMIZE);
+  ASSERT_TRUE(WaitFor([&] { return IsZoomed(zoomed) != 0; }));
+  const Box zoomedBox = BoxOf(zoomed);
+  TargetRecord move = Placed(Titled(kActClass, "zoomed"), {kSizeAbsolute, {}, 100}, {kSizeAbsolute, {}, 100},
+                             {kAnchorNear, kOffsetFlush, {}, 0}, {kAnchorNear, kOffsetFlush, {}, 0});
+  block.AddTarget(move);
+  // The activation lowers the system's foreground lock time-out for a moment only.
+  UINT savedLock = 0;
+  SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &savedLock, 0);
+  ASSERT_TRUE(SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(123456), 0));
+  block.Scan();
+  UINT lock = 0;
+  SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &lock, 0);
+  SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(savedLock)), 0);
+  EXPECT_EQ(lock, 123456u);
+
+  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == tops[0]; }));
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(tops[1]); }));
+  EXPECT_TRUE(WaitFor([&] { return IsIconic(tops[2]) != 0; }));
+  EXPECT_TRUE(WaitFor([&] { return IsZoomed(tops[3]) != 0; }));
+  HWND client = GetParent(kids[0]);
+  EXPECT_TRUE(WaitFor([&] { return reinterpret_cast<HWND>(SendMessageA(client, WM_MDIGETACTIVE, 0, 0)) == kids[0]; }));
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(kids[1]); }));
+  EXPECT_TRUE(WaitFor([&] { return IsIconic(kids[2]) != 0; }));
+  EXPECT_TRUE(WaitFor([&] { return IsZoomed(kids[3]) != 0; }));
+  EXPECT_TRUE(IsZoomed(zoomed));
+  EXPECT_EQ(BoxOf(zoomed), zoomedBox);
+  EXPECT_EQ(block.Find(zoomed)->handled, 0);
+  EXPECT_EQ(block.Find(tops[3])->handled, 1);
 }
 
 TargetRecord ChildRule(const char* title, int32_t width, int32_t height, uint8_t xAnchor, uint8_t yAnchor) {

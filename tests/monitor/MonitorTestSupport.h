@@ -79,6 +79,7 @@ class Fixture {
   HWND MdiChild(HWND frame, const char* className, const char* title, const Box& box) {
     return reinterpret_cast<HWND>(Send(kFixtureMdiChild, className, title, box, frame));
   }
+  bool Destroy(HWND window) { return Send(kFixtureDestroy, "", "", Box{}, window) != 0; }
   void DestroyAll() {
     for (HWND window : made_) Send(kFixtureDestroy, "", "", Box{}, window);
     made_.clear();

@@ -61,6 +61,7 @@ TEST(Geometry, RoundingClampingAndWrapAt32Bits) {
   const struct { int32_t origin, extent; PositionSpec spec; int32_t want; } kPositions[] = {
       {100, 700, {kAnchorNear, kOffsetFlush, {}, 0}, 100}, {100, 700, {kAnchorNear, kOffsetPercent, {}, 10}, 70},
       {100, 700, {kAnchorFar, kOffsetFlush, {}, 0}, 500},  {100, 700, {kAnchorFar, kOffsetPixels, {}, 25}, 375},
+      {100, 700, {kAnchorNear, kOffsetPixels, {}, 25}, 25},  {100, 700, {kAnchorFar, kOffsetPercent, {}, 10}, 330},
       {100, 700, {kAnchorKeep, kOffsetFlush, {}, 0}, 55},  {100, 700, {3, kOffsetFlush, {}, 0}, 0},
       {-1280, 1280, {kAnchorFar, kOffsetFlush, {}, 0}, -300}, {kMax, 301, {kAnchorFar, kOffsetFlush, {}, 0}, kMin}};
   for (const auto& c : kPositions) {

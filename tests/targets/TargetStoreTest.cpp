@@ -9,8 +9,10 @@
 #include <thread>
 
 #include "MainWindowHost.h"
+#include "MonitorTestSupport.h"
 #include "TestSupport.h"
 #include "app/Commands.h"
+#include "monitor/Monitor.h"
 #include "targets/TargetStore.h"
 
 namespace {
@@ -105,6 +107,34 @@ TEST(TargetStore, InsertGetSetDeleteWithChildrenAndEveryBadRequestChangesNothing
   }
   EXPECT_EQ(with(kMsgInsertRecord, 1, 0, Rule("kid4", 5)), 0);  // the next insertion works again
   while (block->NumOfTargets > 0) ASSERT_EQ(send(kMsgDeleteRecord, 0, -1), 0);
+
+  // While monitoring, every change pauses the monitor thread and starts it
+  // again, and the windows it handled stay handled: a once-only rule puts
+  // each new window at x = 10, once.
+  Fixture& fixture = SharedFixture();
+  const auto open = [&] { return fixture.Top("PlenaraStoreMark", "mark", Box{300, 40, 160, 90}); };
+  HWND first = open();
+  ASSERT_TRUE(fixture.Ready() && first);
+  TargetRecord rule = MoveXRule("PlenaraStoreMark", 10);
+  rule.applyOnce = 1;
+  ASSERT_EQ(with(kMsgInsertRecord, 0, -1, rule), 0);
+  block->activeSettings.monitorInterval = block->pendingSettings.monitorInterval = 50;
+  block->monitoringEnabled = 1;
+  StartMonitorThread();
+  ASSERT_TRUE(WaitFor([&] { return BoxOf(first).x == 10; }));
+  MoveXTo(first, 300);
+  for (const auto& [message, index, parent] : {std::tuple{kMsgApplySettings, 0, 0}, {kMsgInsertRecord, 1, -1},
+                                               {kMsgInsertRecord, 0, 0}, {kMsgSetRecord, 1, -1},
+                                               {kMsgDeleteRecord, 0, 0}, {kMsgDeleteRecord, 1, -1}}) {
+    SCOPED_TRACE(message);
+    EXPECT_EQ(with(message, index, parent, rule), 0);
+    HWND next = open();
+    EXPECT_TRUE(WaitFor([&] { return BoxOf(next).x == 10; })) << "the monitor thread was not started again";
+    EXPECT_EQ(BoxOf(first).x, 300) << "a handled window was handled again";
+  }
+  StopMonitorThread();
+  block->monitoringEnabled = 0;
+  fixture.DestroyAll();
 }
 
 }  // namespace
