@@ -46,27 +46,29 @@ int32_t ComputeSize(int32_t referenceExtent, int32_t currentSize, const SizeSpec
 
 int32_t ComputePosition(int32_t origin, int32_t extent, int32_t current, int32_t newSize, const PositionSpec& spec) {
   if (spec.anchor == kAnchorKeep) return current;
+  // Every offset counts from the reference's own edge, so a taskbar on the
+  // left or at the top moves "10 pixels from the left" along with the area.
   if (spec.anchor == kAnchorNear) {
     switch (spec.offsetKind) {
       case kOffsetFlush:
         return origin;
       case kOffsetPixels:
-        return spec.value;
+        return Add(origin, spec.value);
       case kOffsetPercent:
-        return PercentOf(extent, spec.value);
+        return Add(origin, PercentOf(extent, spec.value));
       default:
         return 0;
     }
   }
   if (spec.anchor == kAnchorFar) {
-    const int32_t room = Sub(extent, newSize);
+    const int32_t farthest = Add(origin, Sub(extent, newSize));
     switch (spec.offsetKind) {
       case kOffsetFlush:
-        return Add(origin, room);
+        return farthest;
       case kOffsetPixels:
-        return Sub(room, spec.value);
+        return Sub(farthest, spec.value);
       case kOffsetPercent:
-        return Sub(room, PercentOf(extent, spec.value));
+        return Sub(farthest, PercentOf(extent, spec.value));
       default:
         return 0;
     }

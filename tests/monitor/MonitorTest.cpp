@@ -27,6 +27,7 @@ class TestBlock {
     AttachBlock(previous_);
   }
   SharedBlock* operator->() { return &block_; }
+  TargetRecord& RuleAt(int index) { return targets_[index].record; }
   int AddTarget(const TargetRecord& record) {
     targets_[block_.NumOfTargets].record = record;
     block_.targets = PointerValue(targets_);
@@ -74,6 +75,7 @@ DWORD StopMilliseconds() {
   if (!WaitFor([&] { return done.load(); }, 8000)) {
     ADD_FAILURE() << "the stop did not return";
     std::fflush(stdout);
+    SharedFixture().Kill();
     TerminateProcess(GetCurrentProcess(), 3);
   }
   stopper.join();
@@ -227,8 +229,8 @@ TEST_F(Apply, PlacesAgainstTheWorkAreaOnceOnlyOrEveryScanAndAgainWhenTheAreaChan
   HWND once = fixture.Top(kOnceClass, "once", Box{200, 120, 300, 200});
   HWND every = fixture.Top(kEveryClass, "every", Box{200, 120, 300, 200});
   ASSERT_TRUE(once && every);
-  // 50 % wide, 100 short of the height; 10 px in from the far edge (measured
-  // from the extent alone), 10 % down from the near edge (from 0).
+  // 50 % wide, 100 short of the height; 10 px in from the far edge, 10 %
+  // down from the near edge, both from the work area's own edges.
   TargetRecord rule = Placed(RuleFor(kOnceClass), {kSizePercent, {}, 50}, {kSizeExtentMinus, {}, 100},
                              {kAnchorFar, kOffsetPixels, {}, 10}, {kAnchorNear, kOffsetPercent, {}, 10});
   rule.applyOnce = 1;
@@ -237,7 +239,7 @@ TEST_F(Apply, PlacesAgainstTheWorkAreaOnceOnlyOrEveryScanAndAgainWhenTheAreaChan
   block.AddTarget(Placed(RuleFor(kEveryClass), {kSizeKeep, {}, 0}, {kSizeKeep, {}, 0},
                          {kAnchorNear, kOffsetFlush, {}, 0}, {kAnchorFar, kOffsetFlush, {}, 0}));
   block.Scan();
-  EXPECT_EQ(BoxOf(once), (Box{390, 60, 400, 500}));
+  EXPECT_EQ(BoxOf(once), (Box{490, 110, 400, 500}));
   EXPECT_EQ(BoxOf(every), (Box{100, 450, 300, 200}));
   EXPECT_EQ(block.Find(once)->handled, 1);
   EXPECT_EQ(block.Find(every)->handled, 1);
@@ -260,6 +262,40 @@ TEST_F(Apply, PlacesAgainstTheWorkAreaOnceOnlyOrEveryScanAndAgainWhenTheAreaChan
   ASSERT_TRUE(SetWorkArea(RECT{0, 0, 1000, 600}));
   block.Scan();
   EXPECT_EQ(BoxOf(once), (Box{490, 60, 500, 500}));
+}
+
+constexpr char kEdgeClass[] = "PlenaraEdges";
+
+// The taskbar on the left and at the top: the work area starts at (60, 40).
+TEST_F(Apply, EveryAnchorAndOffsetCountsFromTheWorkAreasOwnEdges) {
+  ASSERT_TRUE(SetWorkArea(RECT{60, 40, 1024, 768}));
+  HWND window = fixture.Top(kEdgeClass, "edges", Box{300, 300, 200, 150});
+  ASSERT_NE(window, nullptr);
+  block.AddTarget(RuleFor(kEdgeClass));
+  const PositionSpec keep = {kAnchorKeep, kOffsetFlush, {}, 0};
+  // Extents 964 x 728; the window is 200 x 150. 10 % is 96 across, 73 down.
+  const struct { const char* label; PositionSpec x, y; Box want; } kRows[] = {
+      {"left flush", {kAnchorNear, kOffsetFlush, {}, 0}, keep, {60, 300, 200, 150}},
+      {"left 10 px", {kAnchorNear, kOffsetPixels, {}, 10}, keep, {70, 300, 200, 150}},
+      {"left 10 %", {kAnchorNear, kOffsetPercent, {}, 10}, keep, {156, 300, 200, 150}},
+      {"right flush", {kAnchorFar, kOffsetFlush, {}, 0}, keep, {824, 300, 200, 150}},
+      {"right 10 px", {kAnchorFar, kOffsetPixels, {}, 10}, keep, {814, 300, 200, 150}},
+      {"right 10 %", {kAnchorFar, kOffsetPercent, {}, 10}, keep, {728, 300, 200, 150}},
+      {"top flush", keep, {kAnchorNear, kOffsetFlush, {}, 0}, {300, 40, 200, 150}},
+      {"top 10 px", keep, {kAnchorNear, kOffsetPixels, {}, 10}, {300, 50, 200, 150}},
+      {"top 10 %", keep, {kAnchorNear, kOffsetPercent, {}, 10}, {300, 113, 200, 150}},
+      {"bottom flush", keep, {kAnchorFar, kOffsetFlush, {}, 0}, {300, 618, 200, 150}},
+      {"bottom 10 px", keep, {kAnchorFar, kOffsetPixels, {}, 10}, {300, 608, 200, 150}},
+      {"bottom 10 %", keep, {kAnchorFar, kOffsetPercent, {}, 10}, {300, 545, 200, 150}},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.label);
+    MoveWindow(window, 300, 300, 200, 150, TRUE);
+    block.RuleAt(0) = Placed(RuleFor(kEdgeClass), {}, {}, row.x, row.y);
+    block.RuleAt(0).sizeAction = kSizeNone;
+    block.Scan();
+    EXPECT_TRUE(WaitFor([&] { return BoxOf(window) == row.want; }, 3000));
+  }
 }
 
 constexpr char kActClass[] = "PlenaraAct";

@@ -70,6 +70,9 @@ class Fixture {
   Fixture& operator=(const Fixture&) = delete;
 
   bool Ready() const { return control_ && resume_; }
+  // For a test that must end its process at once: the fixture would
+  // otherwise outlive it, holding the test's output open.
+  void Kill() { process_.Kill(); }
   HWND Top(const char* className, const char* title, const Box& box) {
     return Remember(reinterpret_cast<HWND>(Send(kFixtureTop, className, title, box, nullptr)));
   }

@@ -57,13 +57,17 @@ TEST(Geometry, RoundingClampingAndWrapAt32Bits) {
       {800, kSizeExtentMinus, 801, 0}, {800, kSizeAbsolute, -5, 0}, {kMin, kSizeExtentMinus, 1, kMax}, {800, 4, 300, 0}};
   for (const auto& c : kSizes) EXPECT_EQ(ComputeSize(c.extent, 123, {c.mode, {}, c.value}), c.want) << int(c.mode);
 
-  // Work area (100, 0, 700, 600), window 300 wide: only flush counts from the origin.
+  // Work area (100, 0, 700, 600), window 300 wide: every offset counts from the area's own edge.
   const struct { int32_t origin, extent; PositionSpec spec; int32_t want; } kPositions[] = {
-      {100, 700, {kAnchorNear, kOffsetFlush, {}, 0}, 100}, {100, 700, {kAnchorNear, kOffsetPercent, {}, 10}, 70},
-      {100, 700, {kAnchorFar, kOffsetFlush, {}, 0}, 500},  {100, 700, {kAnchorFar, kOffsetPixels, {}, 25}, 375},
-      {100, 700, {kAnchorNear, kOffsetPixels, {}, 25}, 25},  {100, 700, {kAnchorFar, kOffsetPercent, {}, 10}, 330},
-      {100, 700, {kAnchorKeep, kOffsetFlush, {}, 0}, 55},  {100, 700, {3, kOffsetFlush, {}, 0}, 0},
-      {-1280, 1280, {kAnchorFar, kOffsetFlush, {}, 0}, -300}, {kMax, 301, {kAnchorFar, kOffsetFlush, {}, 0}, kMin}};
+      {100, 700, {kAnchorNear, kOffsetFlush, {}, 0}, 100},  {100, 700, {kAnchorNear, kOffsetPixels, {}, 0}, 100},
+      {100, 700, {kAnchorNear, kOffsetPixels, {}, 25}, 125}, {100, 700, {kAnchorNear, kOffsetPercent, {}, 10}, 170},
+      {100, 700, {kAnchorFar, kOffsetFlush, {}, 0}, 500},   {100, 700, {kAnchorFar, kOffsetPixels, {}, 0}, 500},
+      {100, 700, {kAnchorFar, kOffsetPixels, {}, 25}, 475},  {100, 700, {kAnchorFar, kOffsetPercent, {}, 10}, 430},
+      {0, 700, {kAnchorFar, kOffsetPixels, {}, 25}, 375},    {0, 700, {kAnchorNear, kOffsetPercent, {}, 10}, 70},
+      {100, 700, {kAnchorKeep, kOffsetFlush, {}, 0}, 55},    {100, 700, {3, kOffsetFlush, {}, 0}, 0},
+      {100, 700, {kAnchorNear, 3, {}, 0}, 0},                {100, 700, {kAnchorFar, 3, {}, 0}, 0},
+      {-1280, 1280, {kAnchorFar, kOffsetFlush, {}, 0}, -300}, {-1280, 1280, {kAnchorNear, kOffsetPixels, {}, -5}, -1285},
+      {kMax, 301, {kAnchorFar, kOffsetFlush, {}, 0}, kMin}};
   for (const auto& c : kPositions) {
     EXPECT_EQ(ComputePosition(c.origin, c.extent, 55, 300, c.spec), c.want)
         << c.origin << " anchor " << int(c.spec.anchor) << " kind " << int(c.spec.offsetKind);
