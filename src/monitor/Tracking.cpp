@@ -79,6 +79,9 @@ BOOL CALLBACK FindMdiClient(HWND window, LPARAM index) {
 BOOL CALLBACK TrackMdiChild(HWND window, LPARAM index) {
   // Looked up afresh: the list may have moved since the enumeration began.
   TrackedWindow& entry = TrackedList()[index];
+  // The enumeration also reaches the controls inside each MDI child; child
+  // rules are for the MDI children alone, so only the client's own children count.
+  if (GetAncestor(window, GA_PARENT) != HandleOf(entry.mdiClient)) return TRUE;
   TrackedChild* children = PointerOf<TrackedChild>(entry.children);
   const uint32_t value = HandleValue(window);
   const int32_t count = entry.childCount;

@@ -384,12 +384,22 @@ TEST_F(Apply, MdiChildrenArePlacedInTheClientsCoordinatesAlsoAfterTheFrameWasHan
   TargetRecord frameRule = RuleFor(kFrameClass);
   frameRule.applyOnce = 1;
   const int target = block.AddTarget(frameRule);
+  // A rule for any child comes first; the control inside an MDI child is no MDI child.
+  HWND button = fixture.Button(first, "press", Box{5, 5, 60, 20});
+  ASSERT_NE(button, nullptr);
+  TargetRecord anyChild = {};
+  anyChild.enabled = 1;
+  anyChild.sizeAction = kSizeSet;
+  anyChild.widthSpec = {kSizeAbsolute, {}, 100};
+  anyChild.heightSpec = {kSizeAbsolute, {}, 80};
+  block.AddChildRule(target, anyChild);
   block.AddChildRule(target, ChildRule("first", 200, 100, kAnchorNear, kAnchorFar));
   block.AddChildRule(target, ChildRule("late", 180, 90, kAnchorFar, kAnchorNear));
   RECT inside = {};
   GetClientRect(client, &inside);
   block.Scan();
   EXPECT_EQ(ClientBoxOf(client, first), (Box{0, inside.bottom - 100, 200, 100}));
+  EXPECT_EQ(ClientBoxOf(first, button), (Box{5, 5, 60, 20}));
   ASSERT_EQ(block.Find(frame)->childCount, 1);
   EXPECT_EQ(PointerOf<TrackedChild>(block.Find(frame)->children)->handled, 1);
   // The frame's own rule had nothing to do: marked, not moved.

@@ -82,6 +82,9 @@ class Fixture {
   HWND MdiChild(HWND frame, const char* className, const char* title, const Box& box) {
     return reinterpret_cast<HWND>(Send(kFixtureMdiChild, className, title, box, frame));
   }
+  HWND Button(HWND parent, const char* title, const Box& box) {
+    return reinterpret_cast<HWND>(Send(kFixtureButton, "", title, box, parent));
+  }
   bool Destroy(HWND window) { return Send(kFixtureDestroy, "", "", Box{}, window) != 0; }
   void DestroyAll() {
     for (HWND window : made_) Send(kFixtureDestroy, "", "", Box{}, window);
