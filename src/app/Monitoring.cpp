@@ -13,9 +13,9 @@ void NotifyPropertyWindow() {
 }
 }  // namespace
 
-void SuspendMonitor() {
-  if (Block()->monitoringEnabled) StopMonitorThread();
-}
+// Whatever the flag says: a thread left running would read a rule list that
+// is about to change or be freed.
+void SuspendMonitor() { StopMonitorThread(); }
 
 void ResumeMonitor() {
   if (Block()->monitoringEnabled) StartMonitorThread();

@@ -12,9 +12,10 @@ namespace {
 
 enum class Reach : uint8_t { kUnknown, kYes, kNo };
 
-// MoveWindow and the raising in ForceForeground wait for the window's thread
-// without a bound, so before the first action on a window in a pass its
-// thread is asked whether it answers at all. Asked only where an action is
+// Moves and raisings are queued for the window's thread and every message is
+// sent with a bound, so no window holds up a pass for long; still, before the
+// first action on a window in a pass its thread is asked whether it answers
+// at all, so that a hung window costs one bounded wait, not one per action. Asked only where an action is
 // due, so a pass with nothing to do costs no extra call; the answer holds
 // for the rest of the pass unless a later call on that thread times out.
 bool Reachable(HWND window, Reach& reach, PassState& pass) {
@@ -52,7 +53,7 @@ bool ActOnWindow(HWND window, Box& box, TrackedWindow& entry, const TargetRecord
   }
   if (record.activate) {
     if (!Reachable(window, reach, pass)) return false;
-    ForceForeground(window);
+    ForceForeground(window, true);
     entry.handled = 1;
   }
   if (record.close) {
@@ -95,7 +96,12 @@ bool ActOnChild(HWND child, HWND mdiClient, const Box& clientBox, Box& box, Trac
 void PlaceWindow(HWND window, const Box& reference, Box& box, const TargetRecord& record) {
   if (!Moves(record)) return;
   box = ComputePlacement(reference, box, record);
-  MoveWindow(window, box.x, box.y, box.width, box.height, TRUE);
+  // MoveWindow with repainting, but queued for the window's own thread: a
+  // window that stops answering just after the probe, or one of the main
+  // thread while that thread waits for the monitor to stop, cannot hold up
+  // the pass.
+  SetWindowPos(window, nullptr, box.x, box.y, box.width, box.height,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 }
 
 void ApplyChildTargets(HWND mdiClient, const Box& clientBox, TrackedWindow& entry, const TargetEntry& target,
@@ -130,6 +136,8 @@ void ApplyTargets() {
   char className[kWindowTextSize];
   char title[kWindowTextSize];
   for (int32_t i = 0; i < block->trackedCount; ++i) {
+    // Each window costs at most a bounded wait; a stop need not wait for them all.
+    if (MonitorStopRequested()) return;
     TrackedWindow& entry = list[i];
     const HWND window = HandleOf(entry.hwnd);
     if (!IsWindowShown(window)) continue;

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-void ForceForeground(HWND window) {
+void ForceForeground(HWND window, bool queued) {
   // The lock time-out is the whole system's setting: it is changed only when
   // its value could be read, so it can always be put back.
   UINT savedTimeout = 0;
@@ -21,7 +21,9 @@ void ForceForeground(HWND window) {
     SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(savedTimeout)),
                           0);
   }
-  // Topmost and back: above every window that is not topmost, and not topmost itself.
-  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  // Topmost and back: above every window that is not topmost, and not
+  // topmost itself. Queued requests reach the window in this order too.
+  const UINT flags = SWP_NOMOVE | SWP_NOSIZE | (queued ? SWP_ASYNCWINDOWPOS : 0);
+  SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, flags);
+  SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
 }

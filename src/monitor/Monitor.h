@@ -8,6 +8,9 @@ void StartMonitorThread();
 // Asks the thread to stop and returns once it has ended (at once when none runs).
 void StopMonitorThread();
 
+// True while a stop waits for the monitor thread to end.
+bool MonitorStopRequested();
+
 // Frees the tracked-window list; only while no monitor thread runs.
 void FreeTrackedWindows();
 

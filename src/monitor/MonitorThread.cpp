@@ -21,21 +21,19 @@ HANDLE monitorThreadHandle = nullptr;
 HANDLE monitorWakeEvent = nullptr;
 std::atomic<uint8_t> monitorStopRequested{0};
 
-bool StopRequested() { return monitorStopRequested.load() != 0; }
-
 unsigned __stdcall MonitorThreadProc(void*) {
-  while (!StopRequested()) {
+  while (!MonitorStopRequested()) {
     // Read afresh for every wait; -1 waits until a stop signals the event.
     WaitForSingleObject(monitorWakeEvent, static_cast<DWORD>(Block()->activeSettings.monitorInterval));
-    if (StopRequested()) break;
+    if (MonitorStopRequested()) break;
     ClearSeenFlags();
-    if (StopRequested()) break;
+    if (MonitorStopRequested()) break;
     // An enumeration is always followed by its pruning.
     EnumWindows(TrackTopLevelWindow, 0);
     PruneTrackedWindows();
-    if (StopRequested()) break;
+    if (MonitorStopRequested()) break;
     UpdateWorkArea();
-    if (StopRequested()) break;
+    if (MonitorStopRequested()) break;
     ApplyTargets();
   }
   return 0;
@@ -49,6 +47,8 @@ void ReleaseRun() {
 }
 
 }  // namespace
+
+bool MonitorStopRequested() { return monitorStopRequested.load() != 0; }
 
 void StartMonitorThread() {
   if (monitorThreadHandle) {
@@ -69,9 +69,13 @@ void StartMonitorThread() {
 }
 
 void StopMonitorThread() {
-  monitorStopRequested = 1;
-  if (!monitorThreadHandle) return;
-  SetEvent(monitorWakeEvent);
-  WaitForSingleObject(monitorThreadHandle, INFINITE);
-  ReleaseRun();
+  if (monitorThreadHandle) {
+    monitorStopRequested = 1;
+    SetEvent(monitorWakeEvent);
+    // Every call the thread makes into another window is bounded, so this ends.
+    WaitForSingleObject(monitorThreadHandle, INFINITE);
+    ReleaseRun();
+  }
+  // Passes run on other threads (benchmarks, tests) are not stopped.
+  monitorStopRequested = 0;
 }

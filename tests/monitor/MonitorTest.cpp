@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "MonitorTestSupport.h"
+#include "PlenaraInstance.h"
 #include "monitor/Monitor.h"
 #include "monitor/SystemLeadBytes.h"
 #include "monitor/Tracked.h"
@@ -52,6 +53,7 @@ class TestBlock {
     PruneTrackedWindows();
     UpdateWorkArea();
     ApplyTargets();
+    SharedFixture().Sync();
   }
 
  private:
@@ -132,6 +134,31 @@ TEST(Monitor, AHungWindowWedgesNeitherTheScansNorTheStopAndNoThreadIsLeft) {
   StopMonitorThread();
   EXPECT_EQ(block.Find(hung)->handled, 1);
   DestroyWindow(own);
+  fixture.DestroyAll();
+}
+
+// The real program, its monitor placing a window of another process that
+// answers the probe and then waits in the move itself.
+TEST(Monitor, AWindowThatStopsAnsweringAfterTheProbeDoesNotHoldUpTheExit) {
+  Fixture& fixture = SharedFixture();
+  HWND stalling = fixture.Ready() ? fixture.Stalling("PlenaraStalling", "stalling", Box{300, 100, 200, 150}) : nullptr;
+  ASSERT_NE(stalling, nullptr);
+  PlenaraInstance plenara;
+  const TargetRecord rule = MoveXRule("PlenaraStalling", 10);
+  ASSERT_TRUE(WriteWholeFile(plenara.Dir().File("rules.bin"),
+                             std::string(reinterpret_cast<const char*>(&rule), sizeof rule) + std::string(4, '\0')));
+  plenara.Configure("rules", "rules.bin");
+  plenara.Configure("monitoring", "1");
+  plenara.Configure("interval", "100");
+  ASSERT_TRUE(plenara.Start());
+  EXPECT_TRUE(WaitFor([&] {
+    DWORD_PTR result = 0;
+    return !SendMessageTimeoutA(stalling, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result);
+  }, 15000)) << "the move never reached the window";
+  const DWORD start = GetTickCount();
+  EXPECT_EQ(plenara.Close(5000), 0u);
+  EXPECT_LT(GetTickCount() - start, 5000u);
+  fixture.Resume();
   fixture.DestroyAll();
 }
 

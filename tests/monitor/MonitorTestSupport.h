@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "FixtureWindows.h"
@@ -70,6 +71,12 @@ class Fixture {
   Fixture& operator=(const Fixture&) = delete;
 
   bool Ready() const { return control_ && resume_; }
+  // Returns once the fixture's thread has handled what was queued for its
+  // windows before (the monitor queues its moves).
+  bool Sync() {
+    DWORD_PTR result = 0;
+    return control_ && SendMessageTimeoutA(control_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+  }
   // For a test that must end its process at once: the fixture would
   // otherwise outlive it, holding the test's output open.
   void Kill() { process_.Kill(); }
@@ -81,6 +88,11 @@ class Fixture {
   }
   HWND MdiChild(HWND frame, const char* className, const char* title, const Box& box) {
     return reinterpret_cast<HWND>(Send(kFixtureMdiChild, className, title, box, frame));
+  }
+  // Waits in its next move until Resume (the event is reset first).
+  HWND Stalling(const char* className, const char* title, const Box& box) {
+    ResetEvent(resume_);
+    return Remember(reinterpret_cast<HWND>(Send(kFixtureStalling, className, title, box, nullptr)));
   }
   HWND Button(HWND parent, const char* title, const Box& box) {
     return reinterpret_cast<HWND>(Send(kFixtureButton, "", title, box, parent));
@@ -131,3 +143,28 @@ inline Fixture& SharedFixture() {
   static Fixture fixture;
   return fixture;
 }
+
+// Ends the process, failed, unless its scope is left within timeoutMs: a
+// deadlock would otherwise hold up the whole suite.
+class Watchdog {
+ public:
+  explicit Watchdog(DWORD timeoutMs)
+      : done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), thread_([this, timeoutMs] {
+          if (WaitForSingleObject(done_, timeoutMs) == WAIT_OBJECT_0) return;
+          std::printf("FAILED: still waiting after %lu ms, a deadlock\n", static_cast<unsigned long>(timeoutMs));
+          std::fflush(stdout);
+          SharedFixture().Kill();
+          TerminateProcess(GetCurrentProcess(), 3);
+        }) {}
+  ~Watchdog() {
+    SetEvent(done_);
+    thread_.join();
+    CloseHandle(done_);
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+ private:
+  HANDLE done_;
+  std::thread thread_;
+};

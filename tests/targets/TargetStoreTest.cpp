@@ -132,8 +132,32 @@ TEST(TargetStore, InsertGetSetDeleteWithChildrenAndEveryBadRequestChangesNothing
     EXPECT_TRUE(WaitFor([&] { return BoxOf(next).x == 10; })) << "the monitor thread was not started again";
     EXPECT_EQ(BoxOf(first).x, 300) << "a handled window was handled again";
   }
+
+  // A window of this thread, the main window's, moved back at every scan
+  // while fifty changes each stop the monitor and start it again.
+  HWND own = CreateWindowA("Static", "own", WS_OVERLAPPED | WS_VISIBLE, 300, 40, 160, 90, nullptr, nullptr, nullptr,
+                           nullptr);
+  TargetRecord everyScan = MoveXRule("Static", 10);
+  everyScan.titleMatch = kMatchEquals;
+  lstrcpyA(everyScan.titlePattern, "own");
+  block->activeSettings.monitorInterval = 0;
+  {
+    Watchdog watchdog(90000);
+    for (int i = 0; i < 50; ++i) {
+      MoveXTo(own, 300);
+      ASSERT_EQ(with(kMsgSetRecord, 0, -1, everyScan), 0);
+      ASSERT_TRUE(WaitFor([&] { return BoxOf(own).x == 10; })) << i;
+    }
+  }
+  // A thread that runs while the flag says off is stopped by a change all the same.
   StopMonitorThread();
   block->monitoringEnabled = 0;
+  StartMonitorThread();
+  ASSERT_EQ(with(kMsgSetRecord, 0, -1, everyScan), 0);
+  MoveXTo(own, 300);
+  EXPECT_FALSE(WaitFor([&] { return BoxOf(own).x == 10; }, 1000)) << "a monitor thread still runs";
+  StopMonitorThread();
+  DestroyWindow(own);
   fixture.DestroyAll();
 }
 
