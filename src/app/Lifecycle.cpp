@@ -5,6 +5,7 @@
 #include "app/TrayMenu.h"
 #include "app/TraySetup.h"
 #include "companion/Companion.h"
+#include "monitor/Closing.h"
 #include "shared/SharedBlock.h"
 #include "targets/TargetStore.h"
 
@@ -41,6 +42,7 @@ LRESULT OnShutdown(HWND window) {
   CloseCompanionWindow(block->aboutWindow, kAboutSlot);
   CloseCompanionWindow(block->propertyWindow, kPropertySlot);
   if (block->monitoringEnabled) StopMonitoring(window);
+  StopClosing();
   FreeTargets();
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "monitor/Apply.h"
 
+#include "monitor/Closing.h"
 #include "monitor/Eligibility.h"
 #include "monitor/Foreground.h"
 #include "monitor/MatchText.h"
@@ -58,7 +59,7 @@ bool ActOnWindow(HWND window, Box& box, TrackedWindow& entry, const TargetRecord
   }
   if (record.close) {
     if (!Reachable(window, reach, pass)) return false;
-    SendWithinTimeout(window, WM_SYSCOMMAND, SC_CLOSE, 0, pass);
+    SendClose(window);
     entry.handled = 1;
   }
   return true;
@@ -140,7 +141,9 @@ void ApplyTargets() {
     if (MonitorStopRequested()) return;
     TrackedWindow& entry = list[i];
     const HWND window = HandleOf(entry.hwnd);
-    if (!IsWindowShown(window)) continue;
+    // A window still asking whether to close is in the middle of its own
+    // question: it gets nothing more, its MDI children neither, until it answers.
+    if (!IsWindowShown(window) || ClosePending(window)) continue;
     ReadClassName(window, className);
     ReadWindowTitle(window, title, kWindowTextSize);
     // Read once per pass and carried from rule to rule.

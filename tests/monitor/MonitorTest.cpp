@@ -6,6 +6,7 @@
 
 #include "MonitorTestSupport.h"
 #include "PlenaraInstance.h"
+#include "monitor/Closing.h"
 #include "monitor/Monitor.h"
 #include "monitor/SystemLeadBytes.h"
 #include "monitor/Tracked.h"
@@ -24,6 +25,7 @@ class TestBlock {
   }
   ~TestBlock() {
     StopMonitorThread();
+    StopClosing();
     FreeTrackedWindows();
     AttachBlock(previous_);
   }
@@ -160,6 +162,44 @@ TEST(Monitor, AWindowThatStopsAnsweringAfterTheProbeDoesNotHoldUpTheExit) {
   EXPECT_LT(GetTickCount() - start, 5000u);
   fixture.Resume();
   fixture.DestroyAll();
+}
+
+// The box a window asks its question in, once it shows.
+HWND QuestionOf(HWND owner) {
+  HWND box = nullptr;
+  while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr) {
+    if (GetWindow(box, GW_OWNER) == owner && IsWindowVisible(box)) return box;
+  }
+  return nullptr;
+}
+
+// An every-scan rule moves and closes a window that asks before it closes:
+// while its question is open the window gets nothing, then the next scan
+// acts again and asks again, once.
+TEST(Monitor, AWindowAskingWhetherToCloseGetsNothingMoreUntilItIsAnswered) {
+  TestBlock block;
+  Fixture& fixture = SharedFixture();
+  HWND asking = fixture.Asking("PlenaraAsking", "asking", Box{300, 100, 200, 150});
+  ASSERT_TRUE(fixture.Ready() && asking);
+  TargetRecord rule = MoveXRule("PlenaraAsking", 10);
+  rule.close = 1;
+  block.AddTarget(rule);
+  block->activeSettings.monitorInterval = 100;
+  const auto closes = [&] { return GetWindowLongPtrA(asking, GWLP_USERDATA); };
+  StartMonitorThread();
+  HWND question = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (question = QuestionOf(asking)) != nullptr; }));
+  MoveXTo(asking, 300);
+  EXPECT_FALSE(WaitFor([&] { return closes() > 1 || BoxOf(asking).x == 10; }, 1500));
+  EXPECT_EQ(closes(), 1);
+  EXPECT_EQ(BoxOf(asking).x, 300);
+  PostMessageA(question, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(WaitFor([&] { return closes() == 2 && (question = QuestionOf(asking)) != nullptr; }));
+  EXPECT_EQ(BoxOf(asking).x, 10);
+  EXPECT_FALSE(WaitFor([&] { return closes() > 2; }, 1000));
+  PostMessageA(question, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(asking); }));
+  EXPECT_EQ(StopMilliseconds() < 3000u, true);
 }
 
 constexpr char kIntervalClass[] = "PlenaraInterval";
@@ -370,17 +410,7 @@ TEST_F(Apply, MaximizeMinimizeActivateAndCloseAndAZoomedWindowIsLeftAlone) {
   TargetRecord move = Placed(Titled(kActClass, "zoomed"), {kSizeAbsolute, {}, 100}, {kSizeAbsolute, {}, 100},
                              {kAnchorNear, kOffsetFlush, {}, 0}, {kAnchorNear, kOffsetFlush, {}, 0});
   block.AddTarget(move);
-  // The activation lowers the system's foreground lock time-out for a moment only.
-  UINT savedLock = 0;
-  SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &savedLock, 0);
-  ASSERT_TRUE(SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(123456), 0));
   block.Scan();
-  UINT lock = 0;
-  SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &lock, 0);
-  SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(savedLock)), 0);
-  EXPECT_EQ(lock, 123456u);
-
-  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == tops[0]; }));
   EXPECT_TRUE(WaitFor([&] { return !IsWindow(tops[1]); }));
   EXPECT_TRUE(WaitFor([&] { return IsIconic(tops[2]) != 0; }));
   EXPECT_TRUE(WaitFor([&] { return IsZoomed(tops[3]) != 0; }));
@@ -393,6 +423,17 @@ TEST_F(Apply, MaximizeMinimizeActivateAndCloseAndAZoomedWindowIsLeftAlone) {
   EXPECT_EQ(BoxOf(zoomed), zoomedBox);
   EXPECT_EQ(block.Find(zoomed)->handled, 0);
   EXPECT_EQ(block.Find(tops[3])->handled, 1);
+  // The next pass has nothing left to do but the activation, which lowers
+  // the system's foreground lock time-out for a moment only.
+  UINT savedLock = 0;
+  SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &savedLock, 0);
+  ASSERT_TRUE(SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(123456), 0));
+  block.Scan();
+  UINT lock = 0;
+  SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &lock, 0);
+  SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(savedLock)), 0);
+  EXPECT_EQ(lock, 123456u);
+  EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == tops[0]; }));
 }
 
 TargetRecord ChildRule(const char* title, int32_t width, int32_t height, uint8_t xAnchor, uint8_t yAnchor) {

@@ -94,6 +94,9 @@ class Fixture {
     ResetEvent(resume_);
     return Remember(reinterpret_cast<HWND>(Send(kFixtureStalling, className, title, box, nullptr)));
   }
+  HWND Asking(const char* className, const char* title, const Box& box) {
+    return Remember(reinterpret_cast<HWND>(Send(kFixtureAsking, className, title, box, nullptr)));
+  }
   HWND Button(HWND parent, const char* title, const Box& box) {
     return reinterpret_cast<HWND>(Send(kFixtureButton, "", title, box, parent));
   }
