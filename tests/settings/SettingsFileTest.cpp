@@ -173,6 +173,36 @@ TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
   for (int s = 0; s < kTakenSeconds; ++s) EXPECT_EQ(ReadWholeFile(dir.File(CopyNameAt(start, s))), "taken");
 }
 
+TEST(SettingsFile, AFileThatCannotBeReadIsSetAsideOnceAndAnUnreadBlockNeverOverwritesIt) {
+  ScratchDir dir("settings-locked");
+  const std::string path = dir.File(kIni);
+  SystemCharset charset;
+  const std::string original = FormatText(SampleModel(), charset.Get());
+  ASSERT_TRUE(WriteWholeFile(path, original));
+  TestBlock block(path);  // zero-filled: ReadSetting never ran, as when the module was missing at start
+  EXPECT_FALSE(WriteSettingFromBlock(block));
+  EXPECT_EQ(ReadWholeFile(path), original);
+
+  HANDLE exclusive = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+  ReadSettingIntoBlock(block);
+  EXPECT_EQ(LoadCompanionState(block).loadStatus, kLoadUnreadable);
+  EXPECT_EQ(block.NumOfTargets, 0);
+  EXPECT_EQ(block.openSettingsAtStart, 0);  // not a first start
+  // While the file stays locked no copy can be made, so no save replaces it.
+  EXPECT_FALSE(WriteSettingFromBlock(block));
+  CloseHandle(exclusive);
+  EXPECT_EQ(ReadWholeFile(path), original);
+
+  ASSERT_TRUE(WriteSettingFromBlock(block));
+  std::vector<std::string> copies = DamagedCopies(dir.Path());
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(ReadWholeFile(dir.File(copies[0])), original);
+  EXPECT_EQ(LoadCompanionState(block).copyBeforeSave, 0);
+  ASSERT_TRUE(WriteSettingFromBlock(block));  // once is enough
+  EXPECT_EQ(DamagedCopies(dir.Path()), copies);
+}
+
 struct LaterSave {
   std::string path, text;
   bool saved;

@@ -205,6 +205,25 @@ TEST(SettingsText, DamagedTextIsReadAsFarAsItGoesWithTheSafeValueForTheRest) {
   }
 }
 
+TEST(SettingsText, HandWrittenShorthandIsTakenAsWritten) {
+  const Parsed parsed =
+      Parse(std::string(kSettings) +
+            "[7]\r\nname = spaced out \r\nenabled=YES\r\nonce=off\r\nclass=Equals\"Edit\"\r\n"
+            "title=contains  \xCA\xDF\xDD \r\nsize=MAXIMIZE\r\nwidth=\tpixels\t10 \r\nheight=keep\r\nposition=set\r\n"
+            "x=FAR\tpercent\t-5\r\ny=near flush\r\nactivate=on\r\nclose=0\r\n");
+  EXPECT_FALSE(parsed.report.damaged) << (parsed.report.noteCount ? parsed.report.notes[0] : "");
+  ASSERT_EQ(parsed.model.targets.Size(), 1u);
+  TargetRecord expected = Rule(kMatchEquals, "Edit", kMatchContains, "\xCA\xDF\xDD", "spaced out");
+  expected.applyOnce = 0;
+  expected.sizeAction = kSizeMaximize;
+  expected.widthSpec = {kSizeAbsolute, {}, 10};
+  expected.positionAction = kPositionSet;
+  expected.xSpec = {kAnchorFar, kOffsetPercent, {}, -5};
+  expected.ySpec = {kAnchorNear, kOffsetFlush, {}, 0};
+  expected.activate = 1;
+  EXPECT_EQ(std::memcmp(&parsed.model.targets[0].record, &expected, sizeof expected), 0);
+}
+
 std::string Quoted(std::string_view text, const Charset& charset) {
   TextBuffer out;
   AppendQuoted(out, View(text), charset);
