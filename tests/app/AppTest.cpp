@@ -44,7 +44,7 @@ TEST(App, RulesFromTheSettingsModulePlaceAWindowAndTheExitCommandSaves) {
   fixture.DestroyAll();
 }
 
-TEST(App, ASecondStartEndsAtOnceLeavesTheBlockAndBringsTheSettingsWindowBack) {
+TEST(App, ASecondStartBringsTheSettingsWindowBackAndOnlyTheSessionsEndRunsTheShutdownOnce) {
   PlenaraInstance plenara;
   ASSERT_TRUE(plenara.Start());
   PostMessageA(plenara.MainWindow(), WM_COMMAND, kCmdSettings, 0);
@@ -65,7 +65,26 @@ TEST(App, ASecondStartEndsAtOnceLeavesTheBlockAndBringsTheSettingsWindowBack) {
   EXPECT_EQ(GetWindowLongA(property, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
   EXPECT_EQ(blockBytes(), before);
   EXPECT_EQ(CountOf(plenara.Log(), "ReadSetting thread"), 1);
+
+  // Asked again while it is open, the settings window stays the only one;
+  // the about box comes beside it.
+  HWND main = plenara.MainWindow();
+  PostMessageA(main, WM_COMMAND, kCmdSettings, 0);
+  PostMessageA(main, WM_COMMAND, kCmdAbout, 0);
+  ASSERT_TRUE(WaitFor([] { return BlockView()->aboutWindow != 0; }));
+  EXPECT_FALSE(WaitFor([&] { return CountOf(plenara.Log(), "OpenPropertyWindow thread") > 1; }, 1000));
+  // Only the session's real end runs the shutdown, with both windows closed
+  // before it returns; the window's destruction does not run it again.
+  SendMessageA(main, WM_ENDSESSION, 0, 0);
+  EXPECT_EQ(CountOf(plenara.Log(), "WriteSetting"), 0);
+  EXPECT_TRUE(IsWindow(property));
+  SendMessageA(main, WM_ENDSESSION, 1, 0);
+  EXPECT_EQ(CountOf(plenara.Log(), "WriteSetting thread=main monitoring=0 targets=0 property=1 about=1"), 1)
+      << plenara.Log();
+  EXPECT_FALSE(IsWindow(property));
+  EXPECT_TRUE(IsWindow(main));
   EXPECT_EQ(plenara.Close(), 0u);
+  EXPECT_EQ(CountOf(plenara.Log(), "WriteSetting"), 1);
 }
 
 TEST(App, RunsAndEndsWithoutAUsableSettingsModule) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "TestSupport.h"
@@ -108,6 +109,10 @@ class Tray : public ::testing::Test {
     ReplaceShellNotify(g_shell);
   }
   void Tick() { SendMessageA(hidden, WM_TIMER, 1, 0); }
+  bool TimerPending() const {
+    MSG msg;
+    return PeekMessageA(&msg, hidden, WM_TIMER, WM_TIMER, PM_NOREMOVE) != 0;
+  }
 
   HWND owner = nullptr;
   HWND hidden = nullptr;
@@ -115,26 +120,43 @@ class Tray : public ::testing::Test {
 };
 
 TEST_F(Tray, FramesStepAndWrapAtTheIntervalAndStoppingReturnsToTheFirst) {
+  // The tip keeps its first 63 bytes, as the first form of the structure holds no more.
+  const std::string tip63(63, 't');
+  driver->SetTip(std::string(100, 't').c_str());
+  EXPECT_EQ(std::string(driver->GetTip()), tip63);
   driver->SetInterval(100);
+  driver->Show();
   driver->Show();
   ASSERT_EQ(g_calls.size(), 1u);
   EXPECT_EQ(g_calls[0].message, static_cast<DWORD>(NIM_ADD));
   EXPECT_EQ(g_calls[0].colour, kFrames[0]);
+  EXPECT_EQ(std::string(g_calls[0].data.szTip), tip63);
   EXPECT_TRUE(InShell(hidden));
   driver->SetAnimating(1);
-  ASSERT_TRUE(WaitFor([] { return FramesFrom(1).size() >= 4; }, 30000));
+  // Were the same state or period to restart the timer, these calls would starve it.
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        driver->SetAnimating(1);
+        driver->SetInterval(100);
+        return FramesFrom(1).size() >= 4;
+      },
+      30000));
   EXPECT_EQ(FramesFrom(1), (std::vector<int>{1, 2, 0, 1}));
   driver->SetAnimating(0);
   EXPECT_EQ(driver->CurrentFrame(), 0);
   EXPECT_EQ(g_calls.back().colour, kFrames[0]);
   EXPECT_TRUE(g_calls.back().result);
   const size_t stopped = g_calls.size();
+  driver->SetAnimating(0);
   EXPECT_FALSE(WaitFor([&] { return g_calls.size() > stopped; }, 400));
 }
 
 TEST_F(Tray, ARecreatedTaskbarGetsAShownIconBackWithItsFrameAndAHiddenOneStaysAway) {
-  driver->SetInterval(60000);  // the test steps the frames itself
   driver->SetAnimating(1);
+  // A hidden icon runs no timer, whatever its period.
+  driver->SetInterval(20);
+  EXPECT_FALSE(WaitFor([&] { return TimerPending(); }, 600));
+  driver->SetInterval(60000);  // the test steps the frames itself
   driver->Show();
   Tick();
   Tick();
@@ -160,10 +182,18 @@ void OnRightButtonUp(int32_t x, int32_t y) {
   g_foreground = GetForegroundWindow();
 }
 
-TEST_F(Tray, ARightClickRunsItsHandlerAtTheCursorWithTheIconInTheForeground) {
+TEST_F(Tray, AClickRunsItsHandlerInTheForegroundAnEmptySlotNothingAndOnlyTheSessionsEndHides) {
+  // A window of the test's own holds the foreground.
+  HWND other = CreateWindowExA(0, "STATIC", "foreground", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300, 200, nullptr,
+                               nullptr, nullptr, nullptr);
+  SetForegroundWindow(other);
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other; }, 30000));
   driver->SetRightButtonUpHandler(OnRightButtonUp);
   driver->Show();
-  // Another icon's notification and a button press run nothing.
+  // An empty slot takes nothing, not even the foreground; another icon's
+  // notification and a button press run nothing.
+  EXPECT_EQ(SendMessageA(hidden, WM_USER, 0, WM_LBUTTONDBLCLK), 0);
+  EXPECT_EQ(GetForegroundWindow(), other);
   SendMessageA(hidden, WM_USER, 1, WM_RBUTTONUP);
   SendMessageA(hidden, WM_USER, 0, WM_RBUTTONDOWN);
   EXPECT_EQ(g_handled.x, -1);
@@ -175,6 +205,14 @@ TEST_F(Tray, ARightClickRunsItsHandlerAtTheCursorWithTheIconInTheForeground) {
   EXPECT_EQ(g_handled.x, cursor.x);
   EXPECT_EQ(g_handled.y, cursor.y);
   EXPECT_EQ(g_foreground, hidden);
+  // The icon goes only when the session really ends.
+  SendMessageA(hidden, WM_ENDSESSION, 0, 0);
+  EXPECT_TRUE(InShell(hidden));
+  SendMessageA(hidden, WM_ENDSESSION, 1, 0);
+  EXPECT_FALSE(driver->IsVisible());
+  EXPECT_FALSE(InShell(hidden));
+  EXPECT_EQ(g_calls.back().message, static_cast<DWORD>(NIM_DELETE));
+  DestroyWindow(other);
 }
 
 }  // namespace
