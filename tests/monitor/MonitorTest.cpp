@@ -117,7 +117,7 @@ TEST(Monitor, AHungWindowWedgesNeitherTheScansNorTheStopAndNoThreadIsLeft) {
   const int before = OwnThreads();
   StartMonitorThread();
   StartMonitorThread();
-  EXPECT_EQ(OwnThreads(), before + 1);
+  EXPECT_EQ(OwnThreads(), before + 2);  // the monitor and its window events
   EXPECT_TRUE(WaitFor([&] { return BoxOf(own).x == 20; }, 15000));
   // Pass after pass goes on while the stuck window hangs.
   MoveXTo(own, 400);
@@ -140,8 +140,9 @@ TEST(Monitor, AHungWindowWedgesNeitherTheScansNorTheStopAndNoThreadIsLeft) {
 }
 
 // The real program, its monitor placing a window of another process that
-// answers the probe and then waits in the move itself.
-TEST(Monitor, AWindowThatStopsAnsweringAfterTheProbeDoesNotHoldUpTheExit) {
+// answers the probe and then waits in the move itself; it exits at once all
+// the same, while new windows keep appearing.
+TEST(Monitor, NeitherAWindowStuckInItsMoveNorNewWindowsHoldUpTheExit) {
   Fixture& fixture = SharedFixture();
   HWND stalling = fixture.Ready() ? fixture.Stalling("PlenaraStalling", "stalling", Box{300, 100, 200, 150}) : nullptr;
   ASSERT_NE(stalling, nullptr);
@@ -157,10 +158,16 @@ TEST(Monitor, AWindowThatStopsAnsweringAfterTheProbeDoesNotHoldUpTheExit) {
     DWORD_PTR result = 0;
     return !SendMessageTimeoutA(stalling, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result);
   }, 15000)) << "the move never reached the window";
-  const DWORD start = GetTickCount();
-  EXPECT_EQ(plenara.Close(5000), 0u);
-  EXPECT_LT(GetTickCount() - start, 5000u);
+  // The exit, while new windows keep waking the monitor.
+  PostMessageA(plenara.MainWindow(), WM_CLOSE, 0, 0);
   fixture.Resume();
+  const DWORD start = GetTickCount();
+  DWORD code = STILL_ACTIVE;
+  for (int i = 0; code == STILL_ACTIVE && GetTickCount() - start < 5000; ++i) {
+    fixture.Top("PlenaraAppearing", "appearing", Box{300 + i % 50, 300, 200, 150});
+    code = plenara.Process().WaitExit(0);
+  }
+  EXPECT_EQ(code, 0u);
   fixture.DestroyAll();
 }
 
@@ -200,6 +207,52 @@ TEST(Monitor, AWindowAskingWhetherToCloseGetsNothingMoreUntilItIsAnswered) {
   PostMessageA(question, WM_COMMAND, IDOK, 0);
   EXPECT_TRUE(WaitFor([&] { return !IsWindow(asking); }));
   EXPECT_EQ(StopMilliseconds() < 3000u, true);
+}
+
+constexpr char kWokenClass[] = "PlenaraWoken";
+
+// At a long interval a window of another program is placed as it appears or
+// as its title comes to match; one of this process wakes nothing; with -1
+// nothing is placed, and the hook goes with the monitor thread.
+TEST(Monitor, WindowsOfOtherProgramsWakeTheMonitorAndItsOwnDoNot) {
+  TestBlock block;
+  Fixture& fixture = SharedFixture();
+  ASSERT_TRUE(fixture.Ready());
+  TargetRecord rule = MoveXRule(kWokenClass, 10);
+  rule.titleMatch = kMatchBegins;
+  lstrcpyA(rule.titlePattern, "wake");
+  block.AddTarget(rule);
+  TargetRecord ownRule = MoveXRule("Static", 10);
+  ownRule.titleMatch = kMatchEquals;
+  lstrcpyA(ownRule.titlePattern, "wake own");
+  block.AddTarget(ownRule);
+  block->activeSettings.monitorInterval = 10000;
+  const int before = OwnThreads();
+  StartMonitorThread();
+  HWND own = CreateWindowA("Static", "wake own", WS_OVERLAPPED | WS_VISIBLE, 300, 300, 160, 90, nullptr, nullptr,
+                           nullptr, nullptr);
+  EXPECT_FALSE(WaitFor([&] { return BoxOf(own).x == 10; }, 1500));
+  HWND other = fixture.Top(kWokenClass, "wake up", Box{300, 100, 200, 150});
+  DWORD start = GetTickCount();
+  ASSERT_TRUE(WaitFor([&] { return BoxOf(other).x == 10; }, 3000));
+  EXPECT_LT(GetTickCount() - start, 1000u);
+  EXPECT_TRUE(WaitFor([&] { return BoxOf(own).x == 10; }, 1000)) << "the woken scan passed over the own window";
+  HWND renamed = fixture.Top(kWokenClass, "sleepy", Box{300, 200, 200, 150});
+  EXPECT_FALSE(WaitFor([&] { return BoxOf(renamed).x == 10; }, 1000));
+  ASSERT_TRUE(fixture.Rename(renamed, "wake now"));
+  start = GetTickCount();
+  ASSERT_TRUE(WaitFor([&] { return BoxOf(renamed).x == 10; }, 3000));
+  EXPECT_LT(GetTickCount() - start, 1000u);
+  StopMonitorThread();
+  EXPECT_TRUE(WaitFor([&] { return OwnThreads() == before; }, 3000)) << "the hook outlived monitoring";
+  block->activeSettings.monitorInterval = -1;
+  StartMonitorThread();
+  EXPECT_EQ(OwnThreads(), before + 1);
+  HWND late = fixture.Top(kWokenClass, "wake late", Box{300, 100, 200, 150});
+  EXPECT_FALSE(WaitFor([&] { return BoxOf(late).x == 10; }, 1500));
+  StopMonitorThread();
+  DestroyWindow(own);
+  fixture.DestroyAll();
 }
 
 constexpr char kIntervalClass[] = "PlenaraInterval";

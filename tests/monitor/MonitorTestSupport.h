@@ -100,6 +100,7 @@ class Fixture {
   HWND Button(HWND parent, const char* title, const Box& box) {
     return reinterpret_cast<HWND>(Send(kFixtureButton, "", title, box, parent));
   }
+  bool Rename(HWND window, const char* title) { return Send(kFixtureRename, "", title, Box{}, window) != 0; }
   bool Destroy(HWND window) { return Send(kFixtureDestroy, "", "", Box{}, window) != 0; }
   void DestroyAll() {
     for (HWND window : made_) Send(kFixtureDestroy, "", "", Box{}, window);
