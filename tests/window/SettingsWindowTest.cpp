@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <process.h>
 #include <algorithm>
+#include <atomic>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -169,6 +171,15 @@ DWORD HandleCount(HANDLE process) {
   }
   return count;
 }
+std::string Cell(HWND list, int row, int column) {
+  char text[256] = {};
+  LVITEMA item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
 std::string RunValue() {
   char data[1024] = {};
   DWORD size = sizeof data;
@@ -182,8 +193,9 @@ TEST(SettingsWindow, AUsersSession) {
   Fixture& fixture = SharedFixture();
   const std::string frameTitle = Ansi(L"ファインダーの的");
   HWND frame = fixture.Ready() ? fixture.Top("PlenaraFinderTop", frameTitle.c_str(), Box{4, 4, 160, 120}) : nullptr;
+  HWND placed = frame ? fixture.Top("PlenaraPlacedFrame", "placed frame", Box{600, 200, 300, 300}) : nullptr;
   PlenaraInstance plenara(Companion::kReal);
-  ASSERT_TRUE(frame && StartReal(plenara));
+  ASSERT_TRUE(placed && StartReal(plenara));
   const auto held = [&] { return ProgramRules(plenara.Process().Handle()); };
   const auto window = [] { return HandleOf(BlockView()->propertyWindow); };
   // The first opening comes by itself (no settings file yet), the second settles
@@ -205,7 +217,7 @@ TEST(SettingsWindow, AUsersSession) {
   target.sizeAction = kSizeSet;
   target.widthSpec = {kSizeAbsolute, {}, 400};
   target.positionAction = kPositionSet;
-  target.ySpec = {kAnchorFar, kOffsetPercent, {}, -25};
+  target.ySpec = {kAnchorFar, kOffsetPercent, {}, 25};
   target.applyOnce = 0;
   const TargetRecord child = NewRule(L"子ウィンドウ", "PlacedChild", kMatchContains);
   const TargetRecord doomed = NewRule(L"消す対象", "PlenaraDoomed");
@@ -214,6 +226,14 @@ TEST(SettingsWindow, AUsersSession) {
   AddThroughEditor(settings, IDC_TARGET_ADD, target);
   AddThroughEditor(settings, IDC_CHILD_ADD, child);
   ASSERT_TRUE(WaitFor([&] { return held().size() == 1 && held()[0].children.size() == 1; }));
+  // The monitor places the other program's window by the new rule: 400 wide, as high as it was, a quarter
+  // of the work area (rounded) above the bottom; x as it was.
+  RECT work = {};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  const int32_t workHeight = work.bottom - work.top, placedY = workHeight - 300 - (workHeight * 25 + 50) / 100;
+  EXPECT_TRUE(WaitFor([&] { return BoxOf(placed) == Box{600, placedY, 400, 300}; }, 20000))
+      << BoxOf(placed).x << "," << BoxOf(placed).y << " " << BoxOf(placed).width << "x" << BoxOf(placed).height
+      << " in a work area " << workHeight << " high";
   // Edit: only the name changes; the child stays with its target.
   HWND editor = OpenEditor(settings, IDC_TARGET_EDIT);
   ASSERT_NE(editor, nullptr);
@@ -226,6 +246,9 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 1 && held().size() == 2 && held()[1].children.size(); }));
   Click(settings, IDC_TARGET_UP);
   ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 0; }));
+  EXPECT_TRUE(WaitFor([&] {
+    return !IsWindowEnabled(GetDlgItem(settings, IDC_TARGET_UP)) && IsWindowEnabled(GetDlgItem(settings, IDC_TARGET_DOWN));
+  }));
   // Another target, deleted again once the question is answered.
   AddThroughEditor(settings, IDC_TARGET_ADD, doomed);
   ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 2 && held().size() == 3; }));
@@ -236,6 +259,25 @@ TEST(SettingsWindow, AUsersSession) {
   // The interval, typed in full-width digits.
   SetDlgItemTextW(settings, IDC_INTERVAL, L"７５０");
   ASSERT_TRUE(WaitFor([] { return BlockView()->activeSettings.monitorInterval == 750; }));
+  // Stop, a setting taken while stopped (WM_USER+5), start: the buttons follow the program's state each
+  // time it says so, and a switch is saved at once.
+  const auto buttonsShow = [&](bool monitoring) {
+    return WaitFor([&] {
+      return IsWindowEnabled(GetDlgItem(settings, IDC_START)) == !monitoring &&
+             IsWindowEnabled(GetDlgItem(settings, IDC_STOP)) == monitoring;
+    });
+  };
+  const std::string ini = plenara.Dir().File("Plenara.ini");
+  ASSERT_TRUE(buttonsShow(true));
+  Click(settings, IDC_STOP);
+  EXPECT_TRUE(buttonsShow(false));
+  EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(ini).find("Monitoring=off") != std::string::npos; }));
+  ASSERT_TRUE(SetCheck(settings, IDC_REAPPLY, false));
+  EXPECT_TRUE(WaitFor([] { return BlockView()->activeSettings.reapplyOnWorkAreaChange == 0; }));
+  EXPECT_TRUE(buttonsShow(false));
+  Click(settings, IDC_START);
+  EXPECT_TRUE(buttonsShow(true));
+  EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(ini).find("Monitoring=on") != std::string::npos; }));
   // "Start with Windows" puts this program in the Run key and takes it out again.
   ASSERT_TRUE(SetCheck(settings, IDC_START_WITH_WINDOWS, true));
   EXPECT_TRUE(WaitFor([&] { return lstrcmpiA(RunValue().c_str(), ("\"" + plenara.ExePath() + "\"").c_str()) == 0; }))
@@ -276,7 +318,10 @@ TEST(SettingsWindow, AUsersSession) {
   fixture.DestroyAll();
   // Exit with a message box over the editor over the window and the about box, both in a keyboard move
   // (which ends only on a key): prompt, and it saves (the file is removed first; the restart reads it).
-  SetDlgItemTextW(editor, IDC_TITLE, std::wstring(65, L'窓').c_str());  // 130 bytes: two too many
+  SetDlgItemTextW(editor, IDC_TITLE, std::wstring(64, L'窓').c_str());  // 128 bytes: as much as a pattern holds
+  EXPECT_EQ(FieldText(editor, IDC_RULE_STATUS), "");
+  SetDlgItemTextW(editor, IDC_TITLE, std::wstring(65, L'窓').c_str());  // two bytes too many
+  EXPECT_NE(FieldText(editor, IDC_RULE_STATUS), "");
   Click(editor, IDOK);
   HWND message = WaitOwnedWindow(editor, IDOK);
   HWND about = OpenWindow(plenara, kCmdAbout);
@@ -287,7 +332,7 @@ TEST(SettingsWindow, AUsersSession) {
     PostMessageA(moved, WM_SYSCOMMAND, SC_MOVE, 0);
     ASSERT_TRUE(WaitFor([&] { return (ThreadOf(moved).flags & GUI_INMOVESIZE) != 0; }));
   }
-  DeleteFileA(plenara.Dir().File("Plenara.ini").c_str());
+  DeleteFileA(ini.c_str());
   const DWORD start = GetTickCount();
   ASSERT_EQ(plenara.Close(30000), 0u);
   EXPECT_LT(GetTickCount() - start, 8000u);
@@ -295,13 +340,20 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_TRUE(StartReal(plenara));
   expectList();
   EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
+  EXPECT_EQ(BlockView()->activeSettings.reapplyOnWorkAreaChange, 0);
 }
 
-// An answer that comes late: the program's real main window on a thread of this process (which exports
-// OpenSharedMemory and CloseSharedMemory as the program does), its handling of a deletion held back.
+// The program's real main window on a thread of this process (which exports OpenSharedMemory and
+// CloseSharedMemory as the program does): what it is asked for help, and its handling of a deletion held
+// back, for an answer that comes late.
 HANDLE g_letGo = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 WNDPROC g_mainProc = nullptr;
+std::atomic<uint64_t> g_help{0};  // the last WM_USER+8: its wParam in the high half, its lParam in the low
 LRESULT CALLBACK HoldingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kMsgHelpRequest) {
+    g_help = uint64_t{wParam} << 32 | static_cast<uint32_t>(lParam);
+    return 0;
+  }
   if (message == kMsgDeleteRecord) WaitForSingleObject(g_letGo, 30000);
   return CallWindowProcA(g_mainProc, window, message, wParam, lParam);
 }
@@ -319,37 +371,102 @@ unsigned __stdcall RunMainWindow(void* param) {
   block->companionPath[0] = '\0';
   return 0;
 }
-TEST(SettingsWindow, AChangeTheProgramMadeLateIsNotTakenForTheRuleNowInItsPlace) {
+// F1 reaches a control as this message; the control hands it on as WM_HELP.
+constexpr UINT kMsgKeyF1 = 0x004D;
+// What the program is asked for after F1 on control id (or a click on it): 8 and the help topic's number.
+std::pair<uint64_t, uint64_t> HelpAsked(HWND dialog, int id, bool click) {
+  g_help = 0;
+  if (click) {
+    Click(dialog, id);
+  } else {
+    SendMessageA(GetDlgItem(dialog, id), kMsgKeyF1, 0, 0);
+  }
+  WaitFor([] { return g_help != 0; });
+  return {g_help >> 32, g_help & 0xFFFFFFFF};
+}
+
+// The rows say what each rule does; every field and button asks for its own help topic; and an answer
+// that comes late is not taken for the rule now in its place.
+TEST(SettingsWindow, RowsHelpAndALateAnswerOnTheProgramsMainWindow) {
   BlockView view;
   SharedBlock* block = view.Get();
   ASSERT_TRUE(block && !view.Existed()) << "another Plenara holds the block";
   unsigned programId = 0;
   HANDLE program = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunMainWindow, block, 0, &programId));
   ASSERT_TRUE(WaitFor([&] { return block->mainWindow != 0; }));
+  TargetRecord placing = DefaultRule();
+  placing.classMatch = kMatchEquals;
+  lstrcpyA(placing.classPattern, "Notepad");
+  placing.sizeAction = kSizeSet;
+  placing.widthSpec = {kSizeAbsolute, {}, 640};
+  placing.heightSpec = {kSizePercent, {}, 50};
+  placing.positionAction = kPositionSet;
+  placing.xSpec = {kAnchorFar, kOffsetPixels, {}, 10};
+  placing.ySpec = {kAnchorNear, kOffsetFlush, {}, 0};
+  placing.close = 1;
+  placing.applyOnce = 0;
   for (const char* name : {"A", "B", "C"}) {
-    block->transferRecord = DefaultRule();
+    block->transferRecord = *name == 'C' ? placing : DefaultRule();
     lstrcpyA(RuleName(block->transferRecord), name);
     ASSERT_EQ(SendMessageA(HandleOf(block->mainWindow), kMsgInsertRecord, block->NumOfTargets, -1), 0);
   }
   PostMessageA(HandleOf(block->mainWindow), WM_COMMAND, kCmdSettings, 0);
   ASSERT_TRUE(WaitFor([&] { return block->propertyWindow && Rows(HandleOf(block->propertyWindow)) == 3; }));
   HWND window = HandleOf(block->propertyWindow);
-  // A is deleted, but the program gets to it only after the window gave up waiting.
-  Click(window, IDC_TARGET_DELETE);
-  ASSERT_TRUE(Answer(window, IDYES));
-  ASSERT_TRUE(Answer(window, IDOK)) << "no word that the program did not answer";
-  // A still shows in the first row and the user deletes it again; meanwhile the program catches up.
-  Click(window, IDC_TARGET_DELETE);
-  HWND question = WaitOwnedWindow(window, IDYES);
-  ASSERT_NE(question, nullptr);
-  SetEvent(g_letGo);
-  ASSERT_TRUE(WaitFor([&] { return block->NumOfTargets == 2; }));
-  Click(question, IDYES);
-  // B, now in the first row, stays: the window says why and shows the list as it is.
-  EXPECT_TRUE(Answer(window, IDOK)) << "the second deletion was carried out";
-  ASSERT_EQ(block->NumOfTargets, 2);
-  EXPECT_EQ(std::string(RuleName(TargetsOf(block)[0].record)) + RuleName(TargetsOf(block)[1].record), "BC");
-  EXPECT_TRUE(WaitFor([&] { return Rows(window) == 2; }));
+  // Row, column and text: name, class, title, what it does, enabled, once.
+  const struct { int row, column; const wchar_t* text; } cells[] = {
+      {0, 0, L"A"}, {0, 1, L"(すべて)"}, {0, 3, L"何もしない"}, {0, 4, L"はい"}, {0, 5, L"はい"},
+      {2, 1, L"Notepad と一致"}, {2, 2, L"(すべて)"}, {2, 3, L"大きさ 640×50%、位置 右から10・上端、閉じる"},
+      {2, 4, L"はい"}, {2, 5, L"いいえ"},
+  };
+  for (const auto& c : cells) {
+    EXPECT_EQ(Cell(GetDlgItem(window, IDC_TARGETS), c.row, c.column), Ansi(c.text)) << c.row << "," << c.column;
+  }
+  const auto topics = [](HWND dialog, std::initializer_list<std::tuple<int, bool, uint64_t>> asked) {
+    for (const auto& [id, click, topic] : asked) {
+      EXPECT_EQ(HelpAsked(dialog, id, click), std::make_pair(uint64_t{8}, topic)) << "control " << id;
+    }
+  };
+  topics(window, {{IDC_HELP_BUTTON, true, 1000}, {IDC_TARGETS, false, 1101}, {IDC_CHILD_ADD, false, 1309},
+                  {IDC_INTERVAL, false, 1201}, {IDC_STOP, false, 1205}});
+  HWND editor = OpenEditor(window);
+  ASSERT_NE(editor, nullptr);
+  topics(editor, {{IDC_WIDTH, false, 1303}, {IDC_X, false, 1304}, {IDC_NAME, false, 1310},
+                  {IDC_ENABLED, false, 1307}, {IDC_RULE_HELP, true, 1300}});
+  Click(editor, IDCANCEL);
+  ASSERT_TRUE(WaitGone(editor));
+  PostMessageA(HandleOf(block->mainWindow), WM_COMMAND, kCmdAbout, 0);
+  ASSERT_TRUE(WaitFor([&] { return block->aboutWindow && IsWindowVisible(HandleOf(block->aboutWindow)); }));
+  HWND about = HandleOf(block->aboutWindow);
+  topics(about, {{IDOK, false, 1500}});
+  PostMessageA(about, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return !block->aboutWindow; }));
+  // The first row is deleted, but the program gets to it only after the window gave up waiting. The rule
+  // still shows there and the user deletes it again; meanwhile the program catches up. The next rule, now
+  // in that row, stays, whether the user answers before the window has read the list again or after: the
+  // window says why and shows the list as it is.
+  const auto names = [&] {
+    std::string text;
+    for (int32_t i = 0; i < block->NumOfTargets; ++i) text += RuleName(TargetsOf(block)[i].record);
+    return text;
+  };
+  for (const auto& [afterReading, left] : {std::pair{false, "BC"}, std::pair{true, "C"}}) {
+    SCOPED_TRACE(afterReading ? "answered after the list was read again" : "answered before");
+    const LRESULT rows = Rows(window);
+    ResetEvent(g_letGo);
+    Click(window, IDC_TARGET_DELETE);
+    ASSERT_TRUE(Answer(window, IDYES));
+    ASSERT_TRUE(Answer(window, IDOK)) << "no word that the program did not answer";
+    Click(window, IDC_TARGET_DELETE);
+    HWND question = WaitOwnedWindow(window, IDYES);
+    ASSERT_NE(question, nullptr);
+    SetEvent(g_letGo);
+    ASSERT_TRUE(WaitFor([&] { return block->NumOfTargets == rows - 1 && (!afterReading || Rows(window) == rows - 1); }));
+    Click(question, IDYES);
+    EXPECT_TRUE(Answer(window, IDOK)) << "the second deletion was carried out";
+    EXPECT_EQ(names(), left);
+    EXPECT_TRUE(WaitFor([&] { return Rows(window) == rows - 1; }));
+  }
   PostThreadMessageA(programId, WM_QUIT, 0, 0);
   EXPECT_EQ(WaitForSingleObject(program, 20000), WAIT_OBJECT_0);
   EXPECT_EQ(block->propertyWindow, 0u);
