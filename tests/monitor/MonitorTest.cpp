@@ -243,6 +243,12 @@ TEST(Monitor, WindowsOfOtherProgramsWakeTheMonitorAndItsOwnDoNot) {
   start = GetTickCount();
   ASSERT_TRUE(WaitFor([&] { return BoxOf(renamed).x == 10; }, 3000));
   EXPECT_LT(GetTickCount() - start, 1000u);
+  // One more scan follows shortly, for a window shown after it was created;
+  // then the monitor sleeps out its interval.
+  MoveXTo(renamed, 300);
+  EXPECT_TRUE(WaitFor([&] { return BoxOf(renamed).x == 10; }, 1500)) << "no follow-up scan";
+  MoveXTo(renamed, 300);
+  EXPECT_FALSE(WaitFor([&] { return BoxOf(renamed).x == 10; }, 1500)) << "a scan before the interval";
   StopMonitorThread();
   EXPECT_TRUE(WaitFor([&] { return OwnThreads() == before; }, 3000)) << "the hook outlived monitoring";
   block->activeSettings.monitorInterval = -1;
