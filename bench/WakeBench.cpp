@@ -68,6 +68,9 @@ BOOL CALLBACK FindShownOf(HWND window, LPARAM param) {
 // the rule's rectangle, or -1. The bench watches both by polling every
 // millisecond or so, on its own thread.
 double NotepadLatency() {
+  // Notepad opens where it was last closed, which would be the rule's
+  // rectangle from the second start on.
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Notepad");
   char line[] = "notepad.exe";
   STARTUPINFOA si = {};
   si.cb = sizeof si;
