@@ -29,7 +29,7 @@ class SystemCharset {
 
 enum class FileRead { kRead, kMissing, kFailed, kTooLarge };
 
-// Files larger than this are not settings files (10,000 rules take 4 MB):
+// Files larger than this are not settings files (10,000 rules take 2.3 MB):
 // such a file is not read, the defaults stand and it is kept as a damaged
 // copy.
 constexpr DWORD kMaxSettingsFileBytes = 16u << 20;
