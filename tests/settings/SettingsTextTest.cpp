@@ -160,6 +160,8 @@ TEST(SettingsText, DamagedTextIsReadAsFarAsItGoesWithTheSafeValueForTheRest) {
        [](const SettingsModel& m) {
          for (size_t i = 0; i < 3; ++i) EXPECT_EQ(m.targets[i].record.enabled, 0) << i;
        }},
+      {"a lone lead byte in a file otherwise whole is damage enough", kSettings + Section("1", "Name", "Name=abc\x81"),
+       true, "500 on reapply abc\x81", nullptr},
       {"newer version", "[Settings]\r\nVersion=2\r\nMonitoring=off\r\nInterval=700\r\nReapplyOnWorkAreaChange=yes\r\n"
                         "OpenSettingsAtStart=no\r\nTheme=dark\r\n",
        true, "700 off reapply", nullptr},
