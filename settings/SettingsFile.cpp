@@ -42,7 +42,7 @@ class WidePath {
 };
 
 // Whether one character of the ANSI code page comes back unchanged from a
-// conversion to UTF-16 and back, as the profile API makes it.
+// conversion to UTF-16 and back, as the profile API and editors make it.
 bool RoundTrips(const char* ch, size_t length) {
   wchar_t wide[4];
   char back[8];

@@ -12,7 +12,7 @@
 LeadByteTable SystemLeads();
 
 // The system's ANSI code page as the format needs it. Remembers which
-// characters come back from the profile API's conversion, so that each is
+// characters come back from a conversion to UTF-16 and back, so that each is
 // tried once per save, however many rules use it.
 class SystemCharset {
  public:

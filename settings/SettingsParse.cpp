@@ -65,7 +65,7 @@ uint32_t ForEachKey(TextView lines, const char* const (&keys)[N], Section& s, Ta
     if (end == kNoPos) end = lines.size;
     const TextView line = Trim(lines.Sub(start, end - start));
     start = end + 1;
-    // Some versions of the profile API hand over comment lines too.
+    // A reader may hand over comment lines too.
     if (line.Empty() || line.Front() == ';') continue;
     const size_t equals = line.Find('=');
     if (equals == kNoPos) {
