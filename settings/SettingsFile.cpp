@@ -257,10 +257,31 @@ bool HoldsExactly(const wchar_t* name, TextView bytes) {
   return same;
 }
 
-// A damaged copy kept already with exactly these bytes: a file that stays
-// damaged (one that cannot be replaced, say, being read-only) gets one copy,
-// not one at every start. Writes its suffix as KeepDamagedCopy does.
-bool FindKeptCopy(const char* path, TextView bytes, char (&suffix)[kCopySuffixSize]) {
+// Whether the files at a and b hold the same bytes.
+bool SameFiles(const wchar_t* a, const wchar_t* b) {
+  HANDLE first = CreateFileW(a, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE second = CreateFileW(b, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  constexpr DWORD kChunk = 1 << 16;
+  char* chunks = static_cast<char*>(std::malloc(2 * kChunk));
+  bool same = chunks && first != INVALID_HANDLE_VALUE && second != INVALID_HANDLE_VALUE;
+  while (same) {
+    DWORD got[2] = {};
+    same = ReadFile(first, chunks, kChunk, &got[0], nullptr) && ReadFile(second, chunks + kChunk, kChunk, &got[1], nullptr) &&
+           got[0] == got[1] && std::memcmp(chunks, chunks + kChunk, got[0]) == 0;
+    if (got[0] == 0) break;
+  }
+  std::free(chunks);
+  if (first != INVALID_HANDLE_VALUE) CloseHandle(first);
+  if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+  return same;
+}
+
+// A damaged copy kept already of size bytes for which holds(its name) is
+// true: a file that stays damaged (one that cannot be replaced, say, being
+// read-only) gets one copy, not one at every start. Writes its suffix as
+// KeepDamagedCopy does.
+template <class Holds>
+bool FindKeptCopy(const char* path, uint64_t size, char (&suffix)[kCopySuffixSize], Holds holds) {
   char pattern[kPathBufferSize];
   if (!JoinPath(path, ".damaged-*", pattern)) return false;
   const WidePath widePattern(pattern);
@@ -275,14 +296,14 @@ bool FindKeptCopy(const char* path, TextView bytes, char (&suffix)[kCopySuffixSi
   bool kept = false;
   do {
     const size_t length = std::wcslen(found.cFileName);
-    if (found.nFileSizeHigh || found.nFileSizeLow != bytes.size || length <= prefix ||
+    if ((uint64_t{found.nFileSizeHigh} << 32 | found.nFileSizeLow) != size || length <= prefix ||
         length - prefix >= kCopySuffixSize || folder + length >= kPathBufferSize) {
       continue;
     }
     wchar_t name[kPathBufferSize + 8];
     std::memcpy(name, base, folder * sizeof(wchar_t));
     std::memcpy(name + folder, found.cFileName, (length + 1) * sizeof(wchar_t));
-    if (!HoldsExactly(name, bytes)) continue;
+    if (!holds(name)) continue;
     for (size_t i = prefix; i <= length; ++i) suffix[i - prefix] = static_cast<char>(found.cFileName[i]);
     kept = true;
   } while (!kept && FindNextFileW(find, &found));
@@ -322,7 +343,8 @@ void LoadSettingsFile(const char* path, SettingsModel& model, LoadedFile& loaded
 }
 
 bool KeepDamagedCopy(const char* path, TextView bytes, char (&suffix)[kCopySuffixSize]) {
-  if (FindKeptCopy(path, bytes, suffix)) return true;
+  const auto holdsBytes = [bytes](const wchar_t* name) { return HoldsExactly(name, bytes); };
+  if (FindKeptCopy(path, bytes.size, suffix, holdsBytes)) return true;
   return KeepUnderFreshName(path, suffix, [bytes](const char* name) {
     const WidePath wide(name);
     HANDLE file = CreateFileW(wide.Get(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -335,6 +357,12 @@ bool KeepDamagedCopy(const char* path, TextView bytes, char (&suffix)[kCopySuffi
 }
 
 bool KeepDamagedCopyOfFile(const char* path, char (&suffix)[kCopySuffixSize]) {
+  const WidePath wide(path);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (wide.Get() && GetFileAttributesExW(wide.Get(), GetFileExInfoStandard, &data)) {
+    const auto holdsFile = [&wide](const wchar_t* name) { return SameFiles(name, wide.Get()); };
+    if (FindKeptCopy(path, uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow, suffix, holdsFile)) return true;
+  }
   return KeepUnderFreshName(path, suffix, [path](const char* name) {
     if (CopyFileW(WidePath(path).Get(), WidePath(name).Get(), TRUE)) return 1;
     return NameTaken(GetLastError()) ? 0 : -1;

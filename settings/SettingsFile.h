@@ -53,8 +53,8 @@ constexpr size_t kCopySuffixSize = 32;
 // MAX_PATH work.
 bool KeepDamagedCopy(const char* path, TextView bytes, char (&suffix)[kCopySuffixSize]);
 
-// The same for the file on disk as it is now (a file that could not be read
-// at start, kept before it is replaced).
+// The same for the file on disk as it is now (a file too large to read, or
+// one that could not be read at start, kept before it is replaced).
 bool KeepDamagedCopyOfFile(const char* path, char (&suffix)[kCopySuffixSize]);
 
 // The steps of a save that can fail; tests put failing ones in their place,

@@ -313,6 +313,34 @@ TEST(SettingsFile, AFileThatCannotBeReadIsSetAsideOnceAndAnUnreadBlockNeverOverw
   EXPECT_EQ(DamagedCopies(dir.Path()), copies);
 }
 
+TEST(SettingsFile, AFileFarPastAnyRealUseIsNotReadAndIsKeptOnceAsADamagedCopy) {
+  ScratchDir dir("settings-huge");
+  const std::string path = dir.File(kIni);
+  std::string huge = "[Settings]\r\nInterval=700\r\n";
+  huge.resize(kMaxSettingsFileBytes + 1, ';');
+  ASSERT_TRUE(WriteWholeFile(path, huge));
+  std::string first;
+  for (int start = 0; start < 2; ++start) {
+    SCOPED_TRACE(start);
+    TestBlock block(path);
+    ReadSettingIntoBlock(block);
+    const CompanionState state = LoadCompanionState(block);
+    EXPECT_EQ(state.loadStatus, kLoadRepaired);
+    EXPECT_EQ(state.copyBeforeSave, 0);
+    EXPECT_EQ(block.activeSettings.monitorInterval, kDefaultInterval);
+    EXPECT_EQ(block.openSettingsAtStart, 0);
+    if (start == 0) first = state.damagedCopy;
+    EXPECT_EQ(std::string(state.damagedCopy), first);
+    EXPECT_EQ(DamagedCopies(dir.Path()).size(), 1u);
+    if (start == 1) {
+      EXPECT_TRUE(WriteSettingFromBlock(block));
+    }
+  }
+  EXPECT_TRUE(ReadWholeFile(dir.File(std::string(kIni) + "." + first)) == huge);
+  EXPECT_TRUE(ReadWholeFile(dir.File(kBak)) == huge);
+  EXPECT_LT(ReadWholeFile(path).size(), 1000u);
+}
+
 struct LaterSave {
   std::string path, text;
   bool saved;
