@@ -160,6 +160,16 @@ TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
   GetLocalTime(&start);
   constexpr int kTakenSeconds = 180;
   for (int s = 0; s < kTakenSeconds; ++s) ASSERT_TRUE(WriteWholeFile(dir.File(CopyNameAt(start, s)), "taken"));
+  // Reading writes nothing outside the settings file's folder: not even a
+  // converted copy in the temporary folder.
+  ScratchDir temp("settings-temp");
+  char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
+  GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
+  GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
+  SetEnvironmentVariableA("TMP", temp.Path().c_str());
+  SetEnvironmentVariableA("TEMP", temp.Path().c_str());
+  HANDLE watch = FindFirstChangeNotificationA(temp.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(watch, INVALID_HANDLE_VALUE);
   std::set<std::string> kept;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -182,6 +192,12 @@ TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
     EXPECT_EQ(DamagedCopies(dir.Path()).size(), kTakenSeconds + kept.size());
   }
   for (int s = 0; s < kTakenSeconds; ++s) EXPECT_EQ(ReadWholeFile(dir.File(CopyNameAt(start, s))), "taken");
+  SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
+  SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+  EXPECT_EQ(WaitForSingleObject(watch, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  ASSERT_TRUE(WriteWholeFile(temp.File("probe"), "x"));  // the watch does see a file made there
+  EXPECT_EQ(WaitForSingleObject(watch, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  FindCloseChangeNotification(watch);
 
   // A file without a mark read as UTF-8 is saved in code page 932, the
   // original kept as the .bak.
