@@ -326,7 +326,7 @@ bool SectionIndex::Build(TextView text, const LeadByteTable& leads, ParseReport&
     start = end + 1;
     // One walk over the line's characters finds its ends without spaces, the
     // first '=' with the ends of the key before it and the value after it,
-    // and the last ']'.
+    // and the last ']'; it steps over second bytes, some of which are ']'.
     size_t first = kNoPos, last = 0, equals = kNoPos, keyEnd = 0, valueFirst = kNoPos, close = kNoPos;
     for (size_t i = 0; i < line.size;) {
       const bool lead = IsLeadByte(leads, static_cast<uint8_t>(line[i]));
@@ -337,12 +337,12 @@ bool SectionIndex::Build(TextView text, const LeadByteTable& leads, ParseReport&
         last = i + width;
         if (equals != kNoPos) {
           if (valueFirst == kNoPos) valueFirst = i;
-        } else if (width == 1 && line[i] == '=') {
+        } else if (line[i] == '=') {
           equals = i;
         } else {
           keyEnd = i + width;
         }
-        if (width == 1 && line[i] == ']') close = i;
+        if (line[i] == ']') close = i;
       }
       i += width;
     }
