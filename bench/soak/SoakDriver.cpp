@@ -707,7 +707,6 @@ int Driver::Run(const char* csvPath, const char* summaryPath) {
   }
   StopFixtures();
 
-  // Figures ------------------------------------------------------------------
   // A single sample may catch a close or a hung send in flight, one handle
   // or thread more than a moment later: the second minute and the last one
   // are each told by the median of their samples taken with monitoring on.

@@ -184,7 +184,7 @@ void DropGone(std::vector<HWND>& windows) {
   }
 }
 
-// Top-level churn -------------------------------------------------------------
+// Top-level windows: the oldest goes when ten are open, a new one comes at every step.
 
 std::vector<HWND> g_tops;
 
@@ -238,7 +238,7 @@ void ChurnStep() {
   }
 }
 
-// MDI churn -------------------------------------------------------------------
+// An MDI frame: the oldest child goes when six are open; the frame is made anew every 60 steps.
 
 HWND g_frame = nullptr;
 HWND g_client = nullptr;
@@ -312,7 +312,6 @@ void MdiStep() {
   }
 }
 
-// Driving --------------------------------------------------------------------
 
 void (*g_step)() = nullptr;
 
