@@ -104,7 +104,9 @@ TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing)
       if (failing == c.plan.steps.Size()) {
         EXPECT_EQ(Describe(list), c.expected);
       } else if (failing < c.plan.undoUntil) {
-        if (failing > 0) ASSERT_TRUE(c.plan.hasUndo && ApplyStep(list, c.plan.undo));
+        if (failing > 0) {
+          ASSERT_TRUE(c.plan.hasUndo && ApplyStep(list, c.plan.undo));
+        }
         while (failing > 0 && c.plan.undoRepeats && ApplyStep(list, c.plan.undo)) {
         }
         EXPECT_EQ(Describe(list), Describe(start));
