@@ -378,7 +378,15 @@ bool AskFileName(PropertyWindow& w, bool saving, char (&path)[MAX_PATH]) {
   file.lpstrDefExt = "ini";
   file.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST |
                (saving ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-  const BOOL chosen = saving ? GetSaveFileNameA(&file) : GetOpenFileNameA(&file);
+  // Loaded only here: linked to the module, the common dialogs would be
+  // loaded with it at every call and leave handles behind at every unload.
+  HMODULE dialogs = LoadLibraryA("comdlg32.dll");
+  if (!dialogs) return false;
+  using AskFile = BOOL(WINAPI*)(OPENFILENAMEA*);
+  const auto ask = reinterpret_cast<AskFile>(
+      reinterpret_cast<void*>(GetProcAddress(dialogs, saving ? "GetSaveFileNameA" : "GetOpenFileNameA")));
+  const BOOL chosen = ask && ask(&file);
+  FreeLibrary(dialogs);
   return chosen && !w.destroyed;
 }
 
