@@ -518,6 +518,13 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   Click(settings, IDC_IMPORT);
   ASSERT_TRUE(ChooseFile(settings, stray));
   ASSERT_TRUE(Answer(settings, IDOK));
+  // A damaged file: asked whether to take it with safe values in place of what cannot be read; "no" changes nothing.
+  const std::string damaged = plenara.Dir().File("damaged.ini");
+  WriteWholeFile(damaged, "[1]\r\nName=\"x\"\r\nSize=sideways\r\n");
+  Click(settings, IDC_IMPORT);
+  ASSERT_TRUE(ChooseFile(settings, damaged));
+  ASSERT_TRUE(Answer(settings, IDNO)) << "no question for a damaged file";
+  EXPECT_EQ(held().size(), 2u);
   Click(settings, IDC_IMPORT);
   ASSERT_TRUE(ChooseFile(settings, exported));
   HWND choice = WaitOwnedWindow(settings, IDC_IMPORT_REPLACE);
