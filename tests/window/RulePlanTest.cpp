@@ -47,14 +47,15 @@ struct PlanCase {
 
 TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing) {
   const RuleList sample = Sample();
-  RuleList file;  // rules read from a file: " X/x1 Y"
+  RuleList file;  // rules read from a file: " X/x1 Y/y1"
   file.Append(TargetRules{Rule("X"), {}});
   file[0].children.Append(Rule("x1"));
   file.Append(TargetRules{Rule("Y"), {}});
+  file[1].children.Append(Rule("y1"));
   const PlanCase cases[] = {
-      {"import adds", ImportPlan(sample, file, false), " A/a1/a2 B C/c1 X/x1 Y", {3, -1}},
-      {"import replaces", ImportPlan(sample, file, true), " X/x1 Y", {0, -1}},
-      {"import into an empty list", ImportPlan(RuleList(), file, true), " X/x1 Y", {0, -1}},
+      {"import adds", ImportPlan(sample, file, false), " A/a1/a2 B C/c1 X/x1 Y/y1", {3, -1}},
+      {"import replaces", ImportPlan(sample, file, true), " X/x1 Y/y1", {0, -1}},
+      {"import into an empty list", ImportPlan(RuleList(), file, true), " X/x1 Y/y1", {0, -1}},
       {"target down", MovePlan(sample, 0, kNoParent, 1), " B A/a1/a2 C/c1", {1, -1}},
       {"target up", MovePlan(sample, 2, kNoParent, -1), " A/a1/a2 C/c1 B", {1, -1}},
       {"middle target down", MovePlan(sample, 1, kNoParent, 1), " A/a1/a2 C/c1 B", {2, -1}},
@@ -111,7 +112,7 @@ TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing)
         }
         EXPECT_EQ(Describe(list), Describe(start));
       } else {
-        EXPECT_NE(Describe(list).find(" X/x1 Y"), std::string::npos) << "an imported rule was lost";
+        EXPECT_NE(Describe(list).find(" X/x1 Y/y1"), std::string::npos) << "an imported rule was lost";
       }
     }
   }
