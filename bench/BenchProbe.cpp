@@ -23,62 +23,6 @@
 
 namespace {
 
-// Committed private memory as the process's own address space shows it: the
-// sum of the committed private regions. Under emulation this is the guest's
-// view, which the counters of the host process cannot give.
-unsigned long long CommittedPrivate(HANDLE process) {
-  unsigned long long total = 0;
-  MEMORY_BASIC_INFORMATION info;
-  const char* at = nullptr;
-  while (VirtualQueryEx(process, at, &info, sizeof info) == sizeof info) {
-    if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
-    const char* next = static_cast<const char*>(info.BaseAddress) + info.RegionSize;
-    if (next <= at) break;
-    at = next;
-  }
-  return total;
-}
-
-// Handles the process holds, counted in the system's handle table: Wine
-// answers GetProcessHandleCount with 0 for every process, but keeps this
-// table. -1 when it cannot be read.
-long CountHandles(DWORD pid) {
-  struct Entry {
-    USHORT UniqueProcessId;
-    USHORT CreatorBackTraceIndex;
-    UCHAR ObjectTypeIndex;
-    UCHAR HandleAttributes;
-    USHORT HandleValue;
-    PVOID Object;
-    ULONG GrantedAccess;
-  };
-  struct Table {
-    ULONG NumberOfHandles;
-    Entry Handles[1];
-  };
-  using QuerySystem = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-  constexpr ULONG kSystemHandleInformation = 16;
-  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-  auto query = reinterpret_cast<QuerySystem>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-  if (!query) return -1;
-  std::vector<unsigned char> buffer(1 << 16);
-  LONG status;
-  ULONG needed = 0;
-  while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed)) ==
-             kInfoLengthMismatch &&
-         buffer.size() < (64u << 20)) {
-    buffer.resize(buffer.size() * 2);
-  }
-  if (status < 0) return -1;
-  const auto* table = reinterpret_cast<const Table*>(buffer.data());
-  long count = 0;
-  for (ULONG i = 0; i < table->NumberOfHandles; ++i) {
-    if (table->Handles[i].UniqueProcessId == static_cast<USHORT>(pid)) ++count;
-  }
-  return count;
-}
-
 int Stats(const char* className) {
   HWND window = FindWindowA(className, nullptr);
   if (!window) return 3;

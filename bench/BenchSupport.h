@@ -46,6 +46,14 @@ class HostCpuClock {
   HANDLE file_;
 };
 
+// Committed private bytes of a process, summed over its address space (the
+// guest's own view under emulation).
+unsigned long long CommittedPrivate(HANDLE process);
+
+// Handles that process pid holds, from the system's handle table (-1 when
+// it cannot be read).
+long CountHandles(DWORD pid);
+
 // The rule text in the ANSI code page, as the settings module stores it.
 std::string ToAnsi(const wchar_t* text);
 

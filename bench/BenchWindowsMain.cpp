@@ -4,13 +4,15 @@
 //       opens windows FIRST .. FIRST+COUNT-1 of the mix in BenchWindows.h,
 //       sets the named event EVENT once they are all shown, and keeps them
 //       until its message-only window of class PlenaraBenchHold gets WM_CLOSE
-//   bench-windows late COUNT INTERVAL OUTFILE
+//   bench-windows late COUNT INTERVAL OUTFILE [notify]
 //       shows COUNT windows of class PlenaraBenchLate (tool windows, as the
 //       held ones are) one after another, each at a different moment of the
 //       monitor's interval, after a few that only warm up, and writes to OUTFILE
 //       how long each took, from being shown to reaching the rectangle the
 //       benchmark's once-only rule sets ("index,microseconds" lines; -1 when
-//       it did not get there within five seconds)
+//       it did not get there within five seconds); with notify, each showing
+//       is reported to window-event hooks as Windows does (Wine reports only
+//       creations to other processes)
 #include <windows.h>
 
 #include <cstdio>
@@ -172,7 +174,7 @@ void PumpUntil(Cond until, DWORD timeoutMs) {
   }
 }
 
-int Late(int count, int intervalMs, const char* outPath) {
+int Late(int count, int intervalMs, const char* outPath, bool notify) {
   if (!Register(kBenchLateClass, LateProc)) return 2;
   FILE* out = std::fopen(outPath, "w");
   if (!out) return 2;
@@ -197,6 +199,7 @@ int Late(int count, int intervalMs, const char* outPath) {
     LARGE_INTEGER shown;
     QueryPerformanceCounter(&shown);
     ShowWindow(window, SW_SHOWNOACTIVATE);
+    if (notify) NotifyWinEvent(EVENT_OBJECT_SHOW, window, OBJID_WINDOW, CHILDID_SELF);
     PumpUntil([] { return g_reached.QuadPart != 0; }, 5000);
     long long micros = -1;
     if (g_reached.QuadPart != 0) micros = (g_reached.QuadPart - shown.QuadPart) * 1000000 / frequency.QuadPart;
@@ -217,8 +220,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (__argc == 5 && std::strcmp(__argv[1], "hold") == 0) {
     return Hold(std::atoi(__argv[2]), std::atoi(__argv[3]), __argv[4]);
   }
-  if (__argc == 5 && std::strcmp(__argv[1], "late") == 0) {
-    return Late(std::atoi(__argv[2]), std::atoi(__argv[3]), __argv[4]);
+  if ((__argc == 5 || __argc == 6) && std::strcmp(__argv[1], "late") == 0) {
+    const bool notify = __argc == 6 && std::strcmp(__argv[5], "notify") == 0;
+    return Late(std::atoi(__argv[2]), std::atoi(__argv[3]), __argv[4], notify);
   }
   return 1;
 }

@@ -19,73 +19,8 @@
 
 #include "BenchRules.h"
 #include "BenchSupport.h"
+#include "LateFixture.h"
 #include "monitor/Monitor.h"
-
-namespace {
-
-std::vector<double> ReadLatencies(const char* path, int& missed) {
-  std::vector<double> values;
-  missed = 0;
-  FILE* in = std::fopen(path, "r");
-  if (!in) return values;
-  int index = 0;
-  long long micros = 0;
-  while (std::fscanf(in, "%d,%lld", &index, &micros) == 2) {
-    if (micros < 0) {
-      ++missed;
-    } else {
-      values.push_back(static_cast<double>(micros) / 1000.0);
-    }
-  }
-  std::fclose(in);
-  return values;
-}
-
-double MaxOf(const std::vector<double>& values) {
-  double worst = 0;
-  for (double v : values) worst = v > worst ? v : worst;
-  return worst;
-}
-
-// Shows the windows and waits for the fixture to end; true if it placed all.
-bool RunLateFixture(int count, int interval, const char* perWindow) {
-  const std::string exe = ExeDir() + "bench-windows.exe";
-  char line[1024];
-  std::snprintf(line, sizeof line, "\"%s\" late %d %d \"%s\"", exe.c_str(), count, interval, perWindow);
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessA(exe.c_str(), line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-  CloseHandle(pi.hThread);
-  const DWORD limit = static_cast<DWORD>(count + 10) * (2 * interval + 6000) + 60000;
-  if (WaitForSingleObject(pi.hProcess, limit) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 5);
-  DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hProcess);
-  return code == 0;
-}
-
-// The monitor's loop, with a clock around each scan.
-struct TimedLoop {
-  DWORD interval;
-  HANDLE wake;
-  volatile LONG stop;
-  std::vector<double> scans;
-};
-
-unsigned __stdcall TimedLoopProc(void* param) {
-  auto* loop = static_cast<TimedLoop*>(param);
-  while (!loop->stop) {
-    WaitForSingleObject(loop->wake, loop->interval);
-    if (loop->stop) break;
-    const double start = NowMicros();
-    RunScan();
-    loop->scans.push_back((NowMicros() - start) / 1000.0);
-  }
-  return 0;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 4) {
@@ -114,25 +49,17 @@ int main(int argc, char** argv) {
   // The scan time in the same scenario, from the timed copy of the loop. Its
   // own latencies are not reported; the file is written again afterwards.
   const std::string scratch = std::string(perWindow) + ".timed";
-  TimedLoop loop = {static_cast<DWORD>(interval), CreateEventA(nullptr, TRUE, FALSE, nullptr), 0, {}};
-  loop.scans.reserve(4096);
-  HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, TimedLoopProc, &loop, 0, nullptr));
-  if (thread) {
-    RunLateFixture(count, interval, scratch.c_str());
-    InterlockedExchange(&loop.stop, 1);
-    SetEvent(loop.wake);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-  }
-  CloseHandle(loop.wake);
+  PollingLoop loop(static_cast<DWORD>(interval));
+  RunLateFixture(count, interval, scratch.c_str());
+  loop.Stop();
   DeleteFileA(scratch.c_str());
 
-  const double scan = Median(loop.scans);
+  const double scan = Median(loop.ScanMillis());
   const double worst = MaxOf(latencies);
   const double bound = interval + 2 * scan;
   std::printf("top_level,interval_ms,windows,placed,median_ms,max_ms,scan_median_ms,scan_max_ms,bound_ms,within\n");
   std::printf("%d,%d,%d,%d,%.1f,%.1f,%.2f,%.2f,%.1f,%s\n", all, interval, count, static_cast<int>(latencies.size()),
-              Median(latencies), worst, scan, MaxOf(loop.scans), bound,
+              Median(latencies), worst, scan, MaxOf(loop.ScanMillis()), bound,
               (placedAll && missed == 0 && worst <= bound) ? "yes" : "no");
   return placedAll ? 0 : 1;
 }

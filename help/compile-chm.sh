@@ -19,6 +19,9 @@ output=$6
 
 rm -rf "$stage"
 mkdir -p "$stage"
+stage=$(realpath "$stage")
+output=$(realpath -m "$output")
+fix=$(realpath "$fix")
 
 for file in "$source_dir"/*.htm "$source_dir"/*.hhc "$source_dir"/*.hhk "$source_dir"/*.hhp "$source_dir"/*.css; do
   name=$(basename "$file")
@@ -32,11 +35,21 @@ for file in "$source_dir"/*.htm "$source_dir"/*.hhc "$source_dir"/*.hhk "$source
 done
 cp "$source_dir/HelpIds.h" "$stage/"
 
-cd "$stage"
 # The compiler reads "#include HelpIds.h" relative to the current folder and
-# puts this folder's physical path in front of every context topic. At
-# verbosity 2 it also warns of links to files that are not there: any
+# puts this folder's physical path in front of every context topic, into the
+# file's string table. So that the file is the same bytes whichever folder
+# it is built in, it is compiled in one fixed folder, one build at a time.
+# At verbosity 2 it also warns of links to files that are not there: any
 # warning fails the build.
+compile=/tmp/plenara-help-compile
+mkdir -p "$(dirname "$output")"
+exec 9>"$compile.lock"
+flock 9
+rm -rf "$compile"
+mkdir "$compile"
+trap 'rm -rf "$compile"' EXIT
+cp "$stage"/* "$compile/"
+cd "$compile"
 log=$("$chmcmd" --verbosity 2 Plenara.hhp 2>&1) || { echo "$log" >&2; exit 1; }
 if grep -qiE 'error|warning|not found|exception' <<<"$log"; then
   echo "$log" >&2
@@ -48,6 +61,6 @@ fi
 "$sevenzip" e -y -so Plenara.chm '#STRINGS' > strings.bin 2>/dev/null
 "$fix" Plenara.chm ivb.bin strings.bin "$(pwd -P)/"
 
-mkdir -p "$(dirname "$output")"
+cp Plenara.chm "$stage/"
 cp Plenara.chm "$output.part"
 mv "$output.part" "$output"

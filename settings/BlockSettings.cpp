@@ -151,12 +151,14 @@ bool SnapshotOfBlock(const SharedBlock& block, SettingsModel& model) {
 bool WriteSettingFromBlock(SharedBlock& block, const FileSteps& steps) {
   const char* path = IniPathOf(block);
   if (!path || LoadCompanionState(block).signature != kCompanionSignature) return false;
+  SaveLock lock(path);
+  if (!lock.Held()) return false;
+  // The state as it is once the lock is ours: a save that waited for another
+  // one writes what came after it, never what came before.
   SettingsModel model;
   TextBuffer text;
   SystemCharset charset;
   if (!SnapshotOfBlock(block, model) || !FormatSettingsFile(model, charset.Get(), text)) return false;
-  SaveLock lock(path);
-  if (!lock.Held()) return false;
   // Read under the lock: another save may have set the file aside already.
   CompanionState state = LoadCompanionState(block);
   const bool saved = ReplaceSettingsFile(path, text.View(), state.copyBeforeSave != 0, steps);

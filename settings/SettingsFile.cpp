@@ -1,7 +1,9 @@
 #include "settings/SettingsFile.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -13,8 +15,34 @@ bool JoinPath(const char* path, const char* suffix, char (&out)[kPathBufferSize]
   return length > 0 && static_cast<size_t>(length) < sizeof out;
 }
 
+// A name for the wide file functions: with "\\?\" before the full path
+// when it is too long for the plain ones, as a damaged copy's name is for a
+// settings path of 236 characters or more.
+class WidePath {
+ public:
+  explicit WidePath(const char* path) {
+    wchar_t given[kPathBufferSize];
+    const int length = MultiByteToWideChar(CP_ACP, 0, path, -1, given, kPathBufferSize);
+    if (length <= 0) return;
+    if (length <= MAX_PATH) {
+      std::memcpy(path_, given, static_cast<size_t>(length) * sizeof(wchar_t));
+      return;
+    }
+    wchar_t full[kPathBufferSize];
+    const DWORD fullLength = GetFullPathNameW(given, kPathBufferSize, full, nullptr);
+    if (fullLength == 0 || fullLength >= kPathBufferSize) return;
+    const bool unc = full[0] == L'\\' && full[1] == L'\\';
+    std::swprintf(path_, sizeof path_ / sizeof path_[0], unc ? L"\\\\?\\UNC%ls" : L"\\\\?\\%ls", unc ? full + 1 : full);
+  }
+  // Null when the name could not be formed.
+  const wchar_t* Get() const { return path_[0] ? path_ : nullptr; }
+
+ private:
+  wchar_t path_[kPathBufferSize + 8] = {};
+};
+
 // Whether one character of the ANSI code page comes back unchanged from a
-// conversion to UTF-16 and back, as the profile API makes it.
+// conversion to UTF-16 and back, as the profile API and editors make it.
 bool RoundTrips(const char* ch, size_t length) {
   wchar_t wide[4];
   char back[8];
@@ -89,28 +117,52 @@ void WideToAnsi(const wchar_t* wide, size_t count, TextBuffer& text, ParseReport
   if (usedDefault) report.Note("file", "characters that code page 932 cannot hold");
 }
 
-// The text for the profile API in the ANSI code page: a UTF-8 or UTF-16
-// file (told by its byte-order mark) is converted, NUL bytes are dropped.
-// Returns false when the file's bytes can be read as they are.
-bool ConvertForProfile(TextView bytes, TextBuffer& text, ParseReport& report) {
+// Whether bytes without a mark are UTF-8: valid UTF-8 with bytes of 0x80 or
+// more, and either every character of it exists in code page 932 or the
+// bytes are not valid code page 932 text. Some pairs of half-width katakana
+// in code page 932 are valid UTF-8 too, but of characters code page 932
+// does not hold.
+bool ReadsAsUtf8(TextView bytes) {
+  bool high = false;
+  for (size_t i = 0; i < bytes.size && !high; ++i) high = static_cast<uint8_t>(bytes[i]) >= 0x80;
+  if (!high || bytes.size > INT_MAX) return false;
+  const int n = static_cast<int>(bytes.size);
+  const int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data, n, nullptr, 0);
+  if (count <= 0) return false;
+  Array<wchar_t> wide;
+  if (!wide.Reserve(static_cast<size_t>(count))) return false;
+  MultiByteToWideChar(CP_UTF8, 0, bytes.data, n, wide.Data(), count);
+  BOOL lossy = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.Data(), count, nullptr, 0, nullptr, &lossy);
+  return !lossy || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data, n, nullptr, 0) <= 0;
+}
+
+// UTF-8 bytes into the ANSI code page.
+void Utf8ToAnsi(TextView bytes, TextBuffer& text, ParseReport& report) {
+  if (bytes.Empty()) return;
+  const int length = static_cast<int>(bytes.size);
+  int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data, length, nullptr, 0);
+  if (count <= 0) {
+    report.Note("file", "bytes that are not UTF-8");
+    count = MultiByteToWideChar(CP_UTF8, 0, bytes.data, length, nullptr, 0);
+  }
+  Array<wchar_t> wide;
+  if (count > 0 && wide.Reserve(static_cast<size_t>(count))) {
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data, length, wide.Data(), count);
+    WideToAnsi(wide.Data(), static_cast<size_t>(count), text, report);
+  } else {
+    report.Note("file", "could not be converted");
+  }
+}
+
+// The file's text in the ANSI code page: a UTF-16 file (told by its mark)
+// or a UTF-8 one (told by its mark or by its bytes) is converted, NUL bytes
+// are dropped. Returns false when the file's bytes can be read as they are.
+bool ConvertToAnsi(TextView bytes, TextBuffer& text, ParseReport& report) {
   const auto* b = reinterpret_cast<const uint8_t*>(bytes.data);
   const size_t n = bytes.size;
   if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-    const int length = static_cast<int>(n - 3);
-    if (length > 0) {
-      int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data + 3, length, nullptr, 0);
-      if (count <= 0) {
-        report.Note("file", "bytes that are not UTF-8");
-        count = MultiByteToWideChar(CP_UTF8, 0, bytes.data + 3, length, nullptr, 0);
-      }
-      Array<wchar_t> wide;
-      if (count > 0 && wide.Reserve(static_cast<size_t>(count))) {
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data + 3, length, wide.Data(), count);
-        WideToAnsi(wide.Data(), static_cast<size_t>(count), text, report);
-      } else {
-        report.Note("file", "could not be converted");
-      }
-    }
+    Utf8ToAnsi(bytes.Sub(3), text, report);
     CheckRawText(text.View(), report);
     return true;
   }
@@ -130,12 +182,20 @@ bool ConvertForProfile(TextView bytes, TextBuffer& text, ParseReport& report) {
     return true;
   }
   CheckRawText(bytes, report);
-  if (bytes.Find('\0') == kNoPos) return false;
-  if (text.Reserve(n)) {
+  TextBuffer plain;
+  const bool nuls = bytes.Find('\0') != kNoPos;
+  if (nuls && plain.Reserve(n)) {
     for (size_t i = 0; i < n; ++i) {
-      if (bytes[i]) text.Append(bytes[i]);
+      if (bytes[i]) plain.Append(bytes[i]);
     }
   }
+  const TextView rest = nuls ? plain.View() : bytes;
+  if (ReadsAsUtf8(rest)) {
+    Utf8ToAnsi(rest, text, report);
+    return true;
+  }
+  if (!nuls) return false;
+  text = static_cast<TextBuffer&&>(plain);
   return true;
 }
 
@@ -149,88 +209,6 @@ bool WriteAll(HANDLE file, TextView bytes, const FileSteps& steps) {
     done += chunk;
   }
   return true;
-}
-
-// A private temporary copy for the profile API, removed again on scope exit.
-class TempTextFile {
- public:
-  explicit TempTextFile(TextView text) {
-    char folder[MAX_PATH];
-    const DWORD length = GetTempPathA(MAX_PATH, folder);
-    if (length == 0 || length >= MAX_PATH || !GetTempFileNameA(folder, "pls", 0, path_)) return;
-    made_ = true;
-    HANDLE file = CreateFileA(path_, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    ok_ = WriteAll(file, text, FileSteps{});
-    CloseHandle(file);
-  }
-  ~TempTextFile() {
-    if (made_) DeleteFileA(path_);
-  }
-  TempTextFile(const TempTextFile&) = delete;
-  TempTextFile& operator=(const TempTextFile&) = delete;
-  bool Ok() const { return ok_; }
-  const char* Path() const { return path_; }
-
- private:
-  char path_[MAX_PATH] = {};
-  bool made_ = false;
-  bool ok_ = false;
-};
-
-// The profile API, with buffers that grow until a section fits. No section
-// or list of names can be longer than the text it came from.
-struct ProfileFile {
-  const char* path;
-  size_t limit;
-  // The API allocates twice the buffer for every call: a buffer of a
-  // typical section's size keeps that cheap. It grows where needed and
-  // stays grown for the sections after.
-  TextBuffer lineBuffer;
-};
-
-// Both calls return the buffer's size less two when the text was cut.
-template <class Call>
-bool ReadGrowing(TextBuffer& buffer, size_t first, size_t limit, TextBuffer& out, Call call) {
-  size_t size = buffer.Size() ? buffer.Size() : first;
-  for (;;) {
-    if (!buffer.Resize(size)) return false;
-    const DWORD got = call(buffer.Data(), static_cast<DWORD>(size));
-    if (got + 2 < size || size >= limit) {
-      out.Clear();
-      out.Append(TextView(buffer.Data(), got < size ? got : size));
-      return out.Ok();
-    }
-    size = size * 2 < limit ? size * 2 : limit;
-  }
-}
-
-bool ProfileNames(void* context, TextBuffer& names) {
-  const auto& file = *static_cast<const ProfileFile*>(context);
-  TextBuffer buffer;
-  return ReadGrowing(buffer, 64 * 1024, file.limit, names, [&file](char* data, DWORD size) {
-    return GetPrivateProfileSectionNamesA(data, size, file.path);
-  });
-}
-
-bool ProfileLines(void* context, const char* section, TextBuffer& lines) {
-  auto& file = *static_cast<ProfileFile*>(context);
-  return ReadGrowing(file.lineBuffer, 2048, file.limit, lines, [&file, section](char* data, DWORD size) {
-    return static_cast<DWORD>(GetPrivateProfileSectionA(section, data, size, file.path));
-  });
-}
-
-void ParseProfileFile(const char* path, size_t textBytes, SettingsModel& model, ParseReport& report) {
-  ProfileFile file{path, textBytes + 16, TextBuffer()};
-  SectionReader reader;
-  reader.context = &file;
-  reader.names = ProfileNames;
-  reader.lines = ProfileLines;
-  ParseSettingsFile(reader, SystemLeads(), model, report);
-  // The profile API keeps the parsed file in memory for the life of the
-  // process; this asks it to let go (it writes nothing, since nothing of
-  // the file was changed through it).
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
 }
 
 // Tries "<path>.<stamp>", then "-2", "-3", ... so that no copy is ever
@@ -259,6 +237,80 @@ bool KeepUnderFreshName(const char* path, char (&suffix)[kCopySuffixSize], Make 
   return false;
 }
 
+// Whether the file at name holds exactly bytes.
+bool HoldsExactly(const wchar_t* name, TextView bytes) {
+  HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool same = true;
+  char chunk[4096];
+  for (size_t done = 0; same && done <= bytes.size;) {
+    DWORD got = 0;
+    if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) same = false;
+    if (!same || got == 0) {
+      same = same && done == bytes.size;
+      break;
+    }
+    same = done + got <= bytes.size && std::memcmp(chunk, bytes.data + done, got) == 0;
+    done += got;
+  }
+  CloseHandle(file);
+  return same;
+}
+
+// Whether the files at a and b hold the same bytes.
+bool SameFiles(const wchar_t* a, const wchar_t* b) {
+  HANDLE first = CreateFileW(a, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE second = CreateFileW(b, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  constexpr DWORD kChunk = 1 << 16;
+  char* chunks = static_cast<char*>(std::malloc(2 * kChunk));
+  bool same = chunks && first != INVALID_HANDLE_VALUE && second != INVALID_HANDLE_VALUE;
+  while (same) {
+    DWORD got[2] = {};
+    same = ReadFile(first, chunks, kChunk, &got[0], nullptr) && ReadFile(second, chunks + kChunk, kChunk, &got[1], nullptr) &&
+           got[0] == got[1] && std::memcmp(chunks, chunks + kChunk, got[0]) == 0;
+    if (got[0] == 0) break;
+  }
+  std::free(chunks);
+  if (first != INVALID_HANDLE_VALUE) CloseHandle(first);
+  if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+  return same;
+}
+
+// A damaged copy kept already of size bytes for which holds(its name) is
+// true: a file that stays damaged (one that cannot be replaced, say, being
+// read-only) gets one copy, not one at every start. Writes its suffix as
+// KeepDamagedCopy does.
+template <class Holds>
+bool FindKeptCopy(const char* path, uint64_t size, char (&suffix)[kCopySuffixSize], Holds holds) {
+  char pattern[kPathBufferSize];
+  if (!JoinPath(path, ".damaged-*", pattern)) return false;
+  const WidePath widePattern(pattern);
+  const wchar_t* base = widePattern.Get();
+  if (!base) return false;
+  const wchar_t* slash = std::wcsrchr(base, L'\\');
+  const size_t prefix = std::wcslen(slash ? slash + 1 : base) - std::wcslen(L"damaged-*");
+  const size_t folder = slash ? static_cast<size_t>(slash + 1 - base) : 0;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(base, &found);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool kept = false;
+  do {
+    const size_t length = std::wcslen(found.cFileName);
+    if ((uint64_t{found.nFileSizeHigh} << 32 | found.nFileSizeLow) != size || length <= prefix ||
+        length - prefix >= kCopySuffixSize || folder + length >= kPathBufferSize) {
+      continue;
+    }
+    wchar_t name[kPathBufferSize + 8];
+    std::memcpy(name, base, folder * sizeof(wchar_t));
+    std::memcpy(name + folder, found.cFileName, (length + 1) * sizeof(wchar_t));
+    if (!holds(name)) continue;
+    for (size_t i = prefix; i <= length; ++i) suffix[i - prefix] = static_cast<char>(found.cFileName[i]);
+    kept = true;
+  } while (!kept && FindNextFileW(find, &found));
+  FindClose(find);
+  return kept;
+}
+
 bool NameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
 
 }  // namespace
@@ -282,32 +334,37 @@ void LoadSettingsFile(const char* path, SettingsModel& model, LoadedFile& loaded
   if (loaded.read != FileRead::kRead) return;
 
   TextBuffer text;
-  if (!ConvertForProfile(loaded.bytes.View(), text, loaded.report)) {
-    ParseProfileFile(path, loaded.bytes.Size(), model, loaded.report);
+  const bool converted = ConvertToAnsi(loaded.bytes.View(), text, loaded.report);
+  if (!text.Ok()) {
+    loaded.report.Note("file", "could not be converted in memory; defaults used");
     return;
   }
-  TempTextFile temp(text.View());
-  if (!text.Ok() || !temp.Ok()) {
-    loaded.report.Note("file", "no temporary copy for the conversion; defaults used");
-    return;
-  }
-  ParseProfileFile(temp.Path(), text.Size(), model, loaded.report);
+  ParseSettingsText(converted ? text.View() : loaded.bytes.View(), SystemLeads(), model, loaded.report);
 }
 
 bool KeepDamagedCopy(const char* path, TextView bytes, char (&suffix)[kCopySuffixSize]) {
+  const auto holdsBytes = [bytes](const wchar_t* name) { return HoldsExactly(name, bytes); };
+  if (FindKeptCopy(path, bytes.size, suffix, holdsBytes)) return true;
   return KeepUnderFreshName(path, suffix, [bytes](const char* name) {
-    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const WidePath wide(name);
+    HANDLE file = CreateFileW(wide.Get(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return NameTaken(GetLastError()) ? 0 : -1;
     const bool written = WriteAll(file, bytes, FileSteps{}) && FlushFileBuffers(file);
     CloseHandle(file);
-    if (!written) DeleteFileA(name);
+    if (!written) DeleteFileW(wide.Get());
     return written ? 1 : -1;
   });
 }
 
 bool KeepDamagedCopyOfFile(const char* path, char (&suffix)[kCopySuffixSize]) {
+  const WidePath wide(path);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (wide.Get() && GetFileAttributesExW(wide.Get(), GetFileExInfoStandard, &data)) {
+    const auto holdsFile = [&wide](const wchar_t* name) { return SameFiles(name, wide.Get()); };
+    if (FindKeptCopy(path, uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow, suffix, holdsFile)) return true;
+  }
   return KeepUnderFreshName(path, suffix, [path](const char* name) {
-    if (CopyFileA(path, name, TRUE)) return 1;
+    if (CopyFileW(WidePath(path).Get(), WidePath(name).Get(), TRUE)) return 1;
     return NameTaken(GetLastError()) ? 0 : -1;
   });
 }
@@ -342,23 +399,25 @@ bool ReplaceSettingsFile(const char* path, TextView text, bool keepCopyFirst, co
   char temp[kPathBufferSize];
   char backup[kPathBufferSize];
   if (!JoinPath(path, ".new", temp) || !JoinPath(path, ".bak", backup)) return false;
-  const bool exists = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+  const WidePath wideTemp(temp), wideBackup(backup), widePath(path);
+  if (!wideTemp.Get() || !wideBackup.Get() || !widePath.Get()) return false;
+  const bool exists = GetFileAttributesW(widePath.Get()) != INVALID_FILE_ATTRIBUTES;
   char suffix[kCopySuffixSize];
   if (keepCopyFirst && exists && !KeepDamagedCopyOfFile(path, suffix)) return false;
 
-  HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(wideTemp.Get(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool written = WriteAll(file, text, steps) && steps.flush(file);
   CloseHandle(file);
   if (!written) {
-    DeleteFileA(temp);
+    DeleteFileW(wideTemp.Get());
     return false;
   }
   // The previous file stays at hand; a .bak that cannot be written does not
   // stop the save.
-  if (exists) CopyFileA(path, backup, FALSE);
-  if (!steps.replace(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileA(temp);
+  if (exists) CopyFileW(widePath.Get(), wideBackup.Get(), FALSE);
+  if (!steps.replace(wideTemp.Get(), widePath.Get(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileW(wideTemp.Get());
     return false;
   }
   return true;

@@ -1,6 +1,6 @@
 #pragma once
-// The settings file on disk: reading it through the profile API, and
-// replacing it whole so that it is never half-written.
+// The settings file on disk: reading it whole into memory, and replacing it
+// whole so that it is never half-written.
 #include <windows.h>
 
 #include "settings/SettingsModel.h"
@@ -12,7 +12,7 @@
 LeadByteTable SystemLeads();
 
 // The system's ANSI code page as the format needs it. Remembers which
-// characters come back from the profile API's conversion, so that each is
+// characters come back from a conversion to UTF-16 and back, so that each is
 // tried once per save, however many rules use it.
 class SystemCharset {
  public:
@@ -29,7 +29,9 @@ class SystemCharset {
 
 enum class FileRead { kRead, kMissing, kFailed, kTooLarge };
 
-// Files larger than this are not settings files (10,000 rules take 4 MB).
+// Files larger than this are not settings files (10,000 rules take 2.3 MB):
+// such a file is not read, the defaults stand and it is kept as a damaged
+// copy.
 constexpr DWORD kMaxSettingsFileBytes = 16u << 20;
 
 struct LoadedFile {
@@ -46,12 +48,13 @@ void LoadSettingsFile(const char* path, SettingsModel& model, LoadedFile& loaded
 constexpr size_t kCopySuffixSize = 32;
 
 // Keeps bytes under "<path>.damaged-YYYYMMDD-HHMMSS[-n]", a name no save ever
-// reuses. Writes the part after "<path>." into suffix; false when no copy
-// could be made.
+// reuses, unless such a copy holds these bytes already. Writes the part after
+// "<path>." into suffix; false when no copy could be made. Names past
+// MAX_PATH work.
 bool KeepDamagedCopy(const char* path, TextView bytes, char (&suffix)[kCopySuffixSize]);
 
-// The same for the file on disk as it is now (a file that could not be read
-// at start, kept before it is replaced).
+// The same for the file on disk as it is now (a file too large to read, or
+// one that could not be read at start, kept before it is replaced).
 bool KeepDamagedCopyOfFile(const char* path, char (&suffix)[kCopySuffixSize]);
 
 // The steps of a save that can fail; tests put failing ones in their place,
@@ -59,7 +62,7 @@ bool KeepDamagedCopyOfFile(const char* path, char (&suffix)[kCopySuffixSize]);
 struct FileSteps {
   BOOL(WINAPI* write)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED) = WriteFile;
   BOOL(WINAPI* flush)(HANDLE) = FlushFileBuffers;
-  BOOL(WINAPI* replace)(LPCSTR, LPCSTR, DWORD) = MoveFileExA;
+  BOOL(WINAPI* replace)(LPCWSTR, LPCWSTR, DWORD) = MoveFileExW;
 };
 
 // Serialises the saves of one settings file: the settings window saves on

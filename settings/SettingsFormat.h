@@ -7,9 +7,7 @@
 constexpr int32_t kFormatVersion = 1;
 
 // Section names: the general settings, target n as "n" (from 1) and child
-// m of target n as "n.m". The profile API finds a section by comparing its
-// name with every name before it, so names that differ in their first
-// character keep a list of thousands of rules quick to read.
+// m of target n as "n.m".
 constexpr char kSettingsSection[] = "Settings";
 
 // CRLF line ends; strings in the code page that charset describes. Numbers

@@ -65,7 +65,7 @@ uint32_t ForEachKey(TextView lines, const char* const (&keys)[N], Section& s, Ta
     if (end == kNoPos) end = lines.size;
     const TextView line = Trim(lines.Sub(start, end - start));
     start = end + 1;
-    // Some versions of the profile API hand over comment lines too.
+    // A reader may hand over comment lines too.
     if (line.Empty() || line.Front() == ';') continue;
     const size_t equals = line.Find('=');
     if (equals == kNoPos) {
@@ -283,16 +283,137 @@ bool ListSections(TextView all, Array<NamedSection>& sections, ParseReport& repo
   return true;
 }
 
-bool ReadLines(const SectionReader& reader, TextView name, TextBuffer& nameText, TextBuffer& lines,
+bool ReadLines(const SectionReader& reader, const NamedSection& section, TextBuffer& nameText, TextBuffer& lines,
                ParseReport& report) {
+  const TextView name = section.name;
   nameText.Clear();
   nameText.Append(name);
-  if (nameText.Ok() && reader.lines(reader.context, nameText.CString(), lines)) return true;
+  if (nameText.Ok() && reader.lines(reader.context, nameText.CString(), section.order, lines)) return true;
   report.Note(name, "could not be read");
   return false;
 }
 
+// The spaces the profile API trims: ASCII white space and the DOS end-of-file
+// mark (not the ideographic space).
+bool IsSpace(char c) {
+  const auto b = static_cast<uint8_t>(c);
+  return (b >= 0x09 && b <= 0x0D) || b == 0x20 || b == 0x1A;
+}
+
+TextView TrimSpaces(TextView text) {
+  while (!text.Empty() && IsSpace(text.Front())) text.DropFront(1);
+  while (!text.Empty() && IsSpace(text.Back())) text.DropBack(1);
+  return text;
+}
+
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
 }  // namespace
+
+bool SectionIndex::Build(TextView text, const LeadByteTable& leads, ParseReport& report) {
+  names_.Clear();
+  lines_.Clear();
+  sections_.Clear();
+  bool inNamed = false;   // lines go to the last section listed
+  bool anyKey = false;    // the section holds a key line already
+  bool lastKeyEmpty = false;
+  bool loneLead = false;
+  size_t start = 0;
+  while (start < text.size) {
+    size_t end = start;
+    while (end < text.size && !IsLineEnd(text[end])) ++end;
+    const TextView line = text.Sub(start, end - start);
+    start = end + 1;
+    // One walk over the line's characters finds its ends without spaces, the
+    // first '=' with the ends of the key before it and the value after it,
+    // and the last ']'; it steps over second bytes, some of which are ']'.
+    size_t first = kNoPos, last = 0, equals = kNoPos, keyEnd = 0, valueFirst = kNoPos, close = kNoPos;
+    for (size_t i = 0; i < line.size;) {
+      const bool lead = IsLeadByte(leads, static_cast<uint8_t>(line[i]));
+      const size_t width = lead && i + 1 < line.size ? 2 : 1;
+      if (lead && width == 1) loneLead = true;
+      if (width == 2 || !IsSpace(line[i])) {
+        if (first == kNoPos) first = i;
+        last = i + width;
+        if (equals != kNoPos) {
+          if (valueFirst == kNoPos) valueFirst = i;
+        } else if (line[i] == '=') {
+          equals = i;
+        } else {
+          keyEnd = i + width;
+        }
+        if (line[i] == ']') close = i;
+      }
+      i += width;
+    }
+    if (first == kNoPos) continue;
+    if (line[first] == '[' && close != kNoPos) {
+      const TextView name = TrimSpaces(line.Sub(first + 1, close - first - 1));
+      inNamed = !name.Empty();
+      anyKey = false;
+      if (inNamed) {
+        names_.Append(name);
+        names_.Append('\0');
+        if (!sections_.Append(Span{lines_.Size(), 0})) return false;
+      }
+      continue;
+    }
+    if (!inNamed) continue;
+    // A line that begins with '=' is dropped right after another such line.
+    const bool emptyKey = equals == first;
+    const bool dropped = emptyKey && anyKey && lastKeyEmpty;
+    if (!dropped) {
+      anyKey = true;
+      lastKeyEmpty = emptyKey;
+    }
+    if (dropped || line[first] == ';') continue;
+    if (equals == kNoPos) {
+      lines_.Append(line.Sub(first, last - first));
+    } else {
+      lines_.Append(line.Sub(first, (emptyKey ? first : keyEnd) - first));
+      lines_.Append('=');
+      if (valueFirst != kNoPos) lines_.Append(line.Sub(valueFirst, last - valueFirst));
+    }
+    lines_.Append('\0');
+    sections_[sections_.Size() - 1].size = lines_.Size() - sections_[sections_.Size() - 1].start;
+  }
+  if (loneLead) report.Note("file", "a lead byte alone at the end of a line");
+  return names_.Ok() && lines_.Ok();
+}
+
+SectionReader SectionIndex::Reader() {
+  SectionReader reader;
+  reader.context = this;
+  reader.names = Names;
+  reader.lines = Lines;
+  return reader;
+}
+
+bool SectionIndex::Names(void* context, TextBuffer& names) {
+  const auto& index = *static_cast<const SectionIndex*>(context);
+  names.Clear();
+  names.Append(index.names_.View());
+  return names.Ok();
+}
+
+bool SectionIndex::Lines(void* context, const char*, size_t index, TextBuffer& lines) {
+  const auto& self = *static_cast<const SectionIndex*>(context);
+  if (index >= self.sections_.Size()) return false;
+  const Span span = self.sections_[index];
+  lines.Clear();
+  lines.Append(self.lines_.View().Sub(span.start, span.size));
+  return lines.Ok();
+}
+
+bool ParseSettingsText(TextView text, const LeadByteTable& leads, SettingsModel& model, ParseReport& report) {
+  SectionIndex index;
+  if (!index.Build(text, leads, report)) {
+    model = SettingsModel{};
+    report.Note("file", "could not be held in memory; defaults used");
+    return false;
+  }
+  return ParseSettingsFile(index.Reader(), leads, model, report);
+}
 
 void ParseReport::Note(TextView where, TextView what, TextView detail) {
   damaged = true;
@@ -417,7 +538,7 @@ bool ParseSettingsFile(const SectionReader& reader, const LeadByteTable& leads, 
       case SectionKind::kSettings: {
         if (settingsSeen) break;
         settingsSeen = true;
-        if (!ReadLines(reader, section.name, nameText, lines, report)) break;
+        if (!ReadLines(reader, section, nameText, lines, report)) break;
         Section s{kSettingsSection, leads, report};
         ParseSettingsLines(lines.View(), model.general, s);
         understood = true;
@@ -425,7 +546,7 @@ bool ParseSettingsFile(const SectionReader& reader, const LeadByteTable& leads, 
       }
       case SectionKind::kTarget: {
         TargetRecord record;
-        if (!ReadLines(reader, section.name, nameText, lines, report)) break;
+        if (!ReadLines(reader, section, nameText, lines, report)) break;
         if (!ParseRuleLines(lines.View(), leads, record, report, section.name)) break;
         if (!AddTarget(model, record) ||
             !targetNames.Append(NamedSection{section.name, model.targets.Size() - 1, SectionKind::kTarget})) {
@@ -465,7 +586,7 @@ bool ParseSettingsFile(const SectionReader& reader, const LeadByteTable& leads, 
       continue;
     }
     TargetRecord record;
-    if (!ReadLines(reader, section.name, nameText, lines, report)) continue;
+    if (!ReadLines(reader, section, nameText, lines, report)) continue;
     if (!ParseRuleLines(lines.View(), leads, record, report, section.name)) continue;
     if (!AddChild(model.targets[targetNames[low].order], record)) {
       report.Note(section.name, "could not be held in memory");

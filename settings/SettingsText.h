@@ -8,7 +8,8 @@
 #include "settings/Text.h"
 
 // Whether one character (one or two bytes) of the ANSI code page comes back
-// unchanged from the profile API, which converts the file to UTF-16 and back.
+// unchanged from a conversion to UTF-16 and back, as the profile API and
+// editors make it; one that does not is written as escapes.
 using CharKeptFn = bool (*)(const char* ch, size_t length, void* context);
 
 struct Charset {

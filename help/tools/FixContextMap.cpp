@@ -11,6 +11,10 @@
 // section 0 at the end of the file, and its directory entry is rewritten to
 // point there.
 //
+// The compiler also stamps the time of the build twice, in the file's header
+// and in #SYSTEM (section 0); both are cleared, so that the same sources give
+// the same bytes.
+//
 // Usage: FixContextMap <file.chm> <#IVB as extracted> <#STRINGS as extracted> <folder prefix>
 // Exits 0 when the map is sound (mended or already right), 1 otherwise.
 #include <cstdint>
@@ -212,6 +216,46 @@ void RepointIvb(Bytes& chm, const Layout& layout, uint64_t offset, uint64_t leng
   Fail("no #IVB entry in the directory");
 }
 
+// Where the named file of section 0 lies in chm; fails when it is not there.
+uint64_t FindInSection0(const Bytes& chm, const Layout& layout, const std::string& wanted, uint64_t& length) {
+  for (uint32_t c = 0; c < layout.chunkCount; ++c) {
+    const uint64_t chunk = layout.chunks + static_cast<uint64_t>(c) * layout.chunkSize;
+    if (std::memcmp(chm.data() + chunk, "PMGL", 4) != 0) continue;
+    const uint32_t freeSpace = U32(chm, chunk + 4);
+    if (freeSpace > layout.chunkSize - kChunkHeaderSize) Fail("a directory chunk is malformed");
+    const uint64_t entriesEnd = chunk + layout.chunkSize - freeSpace;
+    uint64_t at = chunk + kChunkHeaderSize;
+    while (at < entriesEnd) {
+      const uint64_t nameLength = ReadEncInt(chm, at, entriesEnd);
+      if (nameLength > entriesEnd - at) Fail("a directory name runs past its chunk");
+      const std::string name(reinterpret_cast<const char*>(chm.data()) + at, nameLength);
+      at += nameLength;
+      const uint64_t section = ReadEncInt(chm, at, entriesEnd);
+      const uint64_t offset = ReadEncInt(chm, at, entriesEnd);
+      length = ReadEncInt(chm, at, entriesEnd);
+      if (name != wanted) continue;
+      if (section != 0) Fail(wanted + " is not in section 0");
+      Need(chm, layout.content + offset, length);
+      return layout.content + offset;
+    }
+  }
+  Fail("no " + wanted + " entry in the directory");
+}
+
+// Clears the header's timestamp and #SYSTEM's (its record of code 10).
+void ClearTimestamps(Bytes& chm, const Layout& layout) {
+  PutU32(chm, 0x10, 0);
+  uint64_t length = 0;
+  const uint64_t system = FindInSection0(chm, layout, "/#SYSTEM", length);
+  for (uint64_t at = system + 4; at + 4 <= system + length;) {
+    const uint16_t code = U16(chm, at);
+    const uint16_t size = U16(chm, at + 2);
+    if (at + 4 + size > system + length) Fail("#SYSTEM is malformed");
+    if (code == 10 && size == 4) PutU32(chm, at + 4, 0);
+    at += 4 + size;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,11 +270,13 @@ int main(int argc, char** argv) {
     const std::string prefix = argv[4];
     if (prefix.empty() || prefix.back() != '/') Fail("the folder prefix must end with '/'");
     const size_t originalLength = ivb.size();
-    if (!MendContextMap(ivb, strings, prefix)) return 0;
     const Layout layout = ReadLayout(chm);
-    RepointIvb(chm, layout, chm.size() - layout.content, originalLength);
-    chm.insert(chm.end(), ivb.begin(), ivb.end());
-    PutU64(chm, layout.headerSection0 + 8, chm.size());
+    ClearTimestamps(chm, layout);
+    if (MendContextMap(ivb, strings, prefix)) {
+      RepointIvb(chm, layout, chm.size() - layout.content, originalLength);
+      chm.insert(chm.end(), ivb.begin(), ivb.end());
+      PutU64(chm, layout.headerSection0 + 8, chm.size());
+    }
     WriteFile(argv[1], chm);
     return 0;
   } catch (const Failure& failure) {

@@ -21,12 +21,12 @@ NumberCheck CheckNumber(TextView text, NumberRange range, int32_t& value) {
 
 NumberRange SizeValueRange(uint8_t sizeMode) {
   switch (sizeMode) {
+    // The file's ranges: a rule read from the file can be confirmed as it is.
     case kSizeAbsolute:
-      return {0, kMaxPixels};
     case kSizeExtentMinus:
       return {kMinPixels, kMaxPixels};
     case kSizePercent:
-      return {0, kMaxPercent};
+      return {kMinPercent, kMaxPercent};
     default:
       return {1, 0};
   }

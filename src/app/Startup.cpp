@@ -75,6 +75,15 @@ void LoadProductName() {
   HeapFree(GetProcessHeap(), 0, buffer);
 }
 
+void RunMessageLoop() {
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (PretranslateHelpMessage(&msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
 int RunPlenara() {
   void* view = nullptr;
   int32_t existed = 0;
@@ -96,11 +105,7 @@ int RunPlenara() {
     // Without its window the loop would never end: give up quietly instead.
     if (RegisterMainClass() &&
         CreateWindowExA(0, kMainClassName, block->productName, 0, 0, 0, 0, 0, nullptr, nullptr, g_instance, nullptr)) {
-      MSG msg;
-      while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-      }
+      RunMessageLoop();
     }
     CloseHelp();
   }

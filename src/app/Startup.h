@@ -5,6 +5,10 @@
 // code, which is always 0.
 int RunPlenara();
 
+// Gets and dispatches this thread's messages until WM_QUIT, each shown to the
+// help control first while help is initialized.
+void RunMessageLoop();
+
 // The instance handle every resource is loaded from.
 HINSTANCE ModuleInstance();
 

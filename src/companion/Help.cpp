@@ -49,6 +49,10 @@ HWND CallHelp(HWND window, const char* file, UINT command, DWORD_PTR data) {
   return shown;
 }
 
+bool PretranslateHelpMessage(MSG* msg) {
+  return CallHelp(nullptr, nullptr, kHhPretranslateMessage, reinterpret_cast<DWORD_PTR>(msg)) != nullptr;
+}
+
 void CloseHelp() {
   if (!g_control) return;
   CallHelp(nullptr, nullptr, kHhCloseAll, 0);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "monitor/Monitor.h"
 #include "monitor/SystemLeadBytes.h"
 
 namespace {
@@ -25,9 +24,7 @@ void NoteNoAnswer(HWND window, DWORD thread, PassState& pass) {
 // Only for messages without pointers: a message that times out is still
 // handled later, when nothing may point into the sender's memory any more.
 bool SendBounded(HWND window, DWORD thread, UINT message, WPARAM wParam, LPARAM lParam, PassState& pass) {
-  // Once a stop is asked for, the thread that asked may be the window's own,
-  // waiting for this one: nothing more is sent.
-  if (IsHung(pass, thread) || MonitorStopRequested()) return false;
+  if (IsHung(pass, thread)) return false;
   DWORD_PTR result = 0;
   if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result)) {
     return true;

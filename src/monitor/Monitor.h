@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 // The monitor thread: while it runs, it scans the desktop's windows at the
 // configured interval and applies the rules to them.
 
@@ -10,6 +11,9 @@ void StopMonitorThread();
 
 // True while a stop waits for the monitor thread to end.
 bool MonitorStopRequested();
+
+// Scans the monitor thread has begun since the program started.
+uint32_t MonitorScanCount();
 
 // Frees the tracked-window list; only while no monitor thread runs.
 void FreeTrackedWindows();

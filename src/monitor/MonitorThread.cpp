@@ -32,8 +32,10 @@ HANDLE monitorThreadHandle = nullptr;
 HANDLE monitorWakeEvent = nullptr;
 HANDLE monitorSoonEvent = nullptr;  // set by the window-events thread
 std::atomic<uint8_t> monitorStopRequested{0};
+std::atomic<uint32_t> monitorScans{0};
 
-void RunScan() {
+void ScanOnce() {
+  monitorScans.fetch_add(1);
   ClearSeenFlags();
   if (MonitorStopRequested()) return;
   // An enumeration is always followed by its pruning.
@@ -72,7 +74,7 @@ unsigned __stdcall MonitorThreadProc(void*) {
       ResetEvent(monitorSoonEvent);
       followUp = true;
     }
-    RunScan();
+    ScanOnce();
     if (waited == WAIT_OBJECT_0 + 1) lastWokenScan = GetTickCount();
   }
   return 0;
@@ -91,6 +93,8 @@ void ReleaseRun() {
 }  // namespace
 
 bool MonitorStopRequested() { return monitorStopRequested.load() != 0; }
+
+uint32_t MonitorScanCount() { return monitorScans.load(); }
 
 void StartMonitorThread() {
   if (monitorThreadHandle) {

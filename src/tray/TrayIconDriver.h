@@ -21,6 +21,11 @@ class TrayIconDriver {
   void Show();
   void Hide();
   BOOL IsVisible() const { return visible; }
+  // Only the setters the program calls are here: the others (a still icon,
+  // the first frame, the left and middle button-up handlers and the right and
+  // middle double-click handlers) were dropped as nothing called them. Their
+  // fields stay at their defaults (no still icon, frame 0, no handler) and
+  // the code that reads them stays; add a setter back when a caller needs one.
   void SetOwnsImages(BOOL owns) { ownsImages = owns; }
   // A null text counts as an empty one.
   void SetTip(const char* text);

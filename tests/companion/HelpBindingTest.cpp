@@ -9,6 +9,7 @@
 #include "MainWindowHost.h"
 #include "TestSupport.h"
 #include "app/Commands.h"
+#include "app/Startup.h"
 #include "companion/Help.h"
 
 namespace {
@@ -40,6 +41,52 @@ TEST(HelpBinding, TheMainWindowsRequestsReachTheControlWithTheirNumbers) {
   std::snprintf(expected, sizeof expected, "0 - 28 1\n%lu C:\\Plenara\\Plenara.chm 0 0\n%lu C:\\Plenara\\Plenara.chm 15 1207\n"
                 "0 - 18 0\n0 - 29 %lu\n", main, main, 0x7E570042ul);
   EXPECT_STREQ(g_log, expected);
+}
+
+int g_reached[2];  // WM_USER+77 and WM_USER+78 as dispatched to the window
+
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_USER + 77 || message == WM_USER + 78) ++g_reached[message - WM_USER - 77];
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+size_t Count(const std::string& text, const std::string& piece) {
+  size_t n = 0;
+  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+  return n;
+}
+
+TEST(HelpBinding, TheMessageLoopShowsEachMessageToTheControlWhileHelpIsInitialized) {
+  StartLog();
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = CountingProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "PlenaraHelpLoopTest";
+  ASSERT_NE(RegisterClassA(&windowClass), 0);
+  HWND window = CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  SetHelpControlPathForTest((ExeDir() + "HelpControlStandIn.dll").c_str());
+  const auto round = [window] {
+    PostMessageA(window, WM_USER + 77, 0, 0);
+    PostMessageA(window, WM_USER + 78, 0, 0);
+    PostQuitMessage(0);
+    RunMessageLoop();
+  };
+  round();  // help not initialized: nothing goes to the control
+  ASSERT_EQ(InitHelp(), 1);
+  round();
+  CloseHelp();
+  round();
+  SetHelpControlPathForTest(nullptr);
+  DestroyWindow(window);
+  UnregisterClassA(windowClass.lpszClassName, GetModuleHandleA(nullptr));
+  const std::string log = g_log;
+  // The control took WM_USER+77 the one time it saw it; WM_USER+78 went on.
+  EXPECT_EQ(Count(log, "0 - 253 1101\n"), 1u) << log;
+  EXPECT_EQ(Count(log, "0 - 253 1102\n"), 1u) << log;
+  EXPECT_EQ(g_reached[0], 2);
+  EXPECT_EQ(g_reached[1], 3);
+  EXPECT_GT(log.find("0 - 18 0\n"), log.rfind(" 253 ")) << log;  // none after help was closed
 }
 
 TEST(HelpBinding, LoadsTheSystemsControlNeverOnePlantedBesideTheProgramOrInTheCurrentFolder) {

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <functional>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "SampleSettings.h"
 #include "TestSupport.h"
@@ -19,6 +21,7 @@
 #include "settings/CompanionState.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsFormat.h"
+#include "settings/SettingsParse.h"
 #include "targets/TargetStore.h"
 
 namespace {
@@ -87,6 +90,8 @@ std::string Utf8(const std::string& ansi) {
   return "\xEF\xBB\xBF" + utf8;
 }
 
+std::string Utf8NoMark(const std::string& ansi) { return Utf8(ansi).substr(3); }
+
 // The name a copy made at local time t + seconds would take first.
 std::string CopyNameAt(const SYSTEMTIME& t, int seconds) {
   FILETIME file;
@@ -104,7 +109,7 @@ std::string CopyNameAt(const SYSTEMTIME& t, int seconds) {
 
 TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
   const std::string name = "\x89\x45\x94\xBC\x95\xAA";  // 右半分
-  const TargetRecord edit = Rule(kMatchEquals, "Edit", kMatchAny, "", name);
+  const TargetRecord edit = Rule(kMatchEquals, "Edit", kMatchEnds, "\xD2\xD3\x92\xA0", name);  // ﾒﾓ帳
   SystemCharset charset;
   TextBuffer keys;
   AppendRuleKeys(keys, edit, charset.Get());
@@ -130,6 +135,12 @@ TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
       {"UTF-16 without a mark: NULs dropped, the rest read", Utf16(clean, false, false), true, 1,
        [](const SharedBlock& b) { EXPECT_STREQ(TargetsOf(&b)[0].record.classPattern, "Edit"); }},
       {"UTF-8 with its mark", Utf8(clean), false, 1, isEdit},
+      {"UTF-8 without a mark", Utf8NoMark(clean), false, 1, isEdit},
+      // "ﾃｽ" in code page 932 is C3 BD, valid UTF-8 for a character code page 932 lacks.
+      {"code page 932 half-width katakana that is valid UTF-8 too", settings + "[1]\r\nName=\xC3\xBD\r\n", true, 1,
+       [](const SharedBlock& b) { EXPECT_STREQ(RuleName(TargetsOf(&b)[0].record), "\xC3\xBD"); }},
+      {"UTF-8 without a mark, one short name", Utf8NoMark(settings + "[1]\r\nName=\x82\xA0\r\n"), true, 1,
+       [](const SharedBlock& b) { EXPECT_STREQ(RuleName(TargetsOf(&b)[0].record), "\x82\xA0"); }},
       {"UTF-8 with a character code page 932 lacks", Utf8(settings) + "[1]\r\nName=\"\xF0\x9F\x98\x80 face\"\r\n", true, 1,
        [](const SharedBlock& b) { EXPECT_NE(std::strstr(RuleName(TargetsOf(&b)[0].record), " face"), nullptr); }},
       {"duplicate sections: the first counts", clean + "[1]\r\nClass=any \"\"\r\n[settings]\r\nInterval=60\r\n", true, 1,
@@ -149,6 +160,16 @@ TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
   GetLocalTime(&start);
   constexpr int kTakenSeconds = 180;
   for (int s = 0; s < kTakenSeconds; ++s) ASSERT_TRUE(WriteWholeFile(dir.File(CopyNameAt(start, s)), "taken"));
+  // Reading writes nothing outside the settings file's folder: not even a
+  // converted copy in the temporary folder.
+  ScratchDir temp("settings-temp");
+  char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
+  GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
+  GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
+  SetEnvironmentVariableA("TMP", temp.Path().c_str());
+  SetEnvironmentVariableA("TEMP", temp.Path().c_str());
+  HANDLE watch = FindFirstChangeNotificationA(temp.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(watch, INVALID_HANDLE_VALUE);
   std::set<std::string> kept;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -171,6 +192,111 @@ TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
     EXPECT_EQ(DamagedCopies(dir.Path()).size(), kTakenSeconds + kept.size());
   }
   for (int s = 0; s < kTakenSeconds; ++s) EXPECT_EQ(ReadWholeFile(dir.File(CopyNameAt(start, s))), "taken");
+  SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
+  SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+  EXPECT_EQ(WaitForSingleObject(watch, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  ASSERT_TRUE(WriteWholeFile(temp.File("probe"), "x"));  // the watch does see a file made there
+  EXPECT_EQ(WaitForSingleObject(watch, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  FindCloseChangeNotification(watch);
+
+  // A file without a mark read as UTF-8 is saved in code page 932, the
+  // original kept as the .bak.
+  const std::string utf8 = Utf8NoMark(clean);
+  ASSERT_TRUE(WriteWholeFile(path, utf8));
+  TestBlock block(path);
+  ReadSettingIntoBlock(block);
+  ASSERT_TRUE(WriteSettingFromBlock(block));
+  EXPECT_TRUE(ReadWholeFile(path) == FormatText(ModelOfBlock(block), charset.Get()));
+  EXPECT_NE(ReadWholeFile(path).find(name), std::string::npos);
+  EXPECT_TRUE(ReadWholeFile(path + ".bak") == utf8);
+}
+
+// The profile API's own reading of a file, the reference for the one-pass
+// reader: both must hand over the same names and the same lines.
+struct ProfileReading {
+  std::string names;
+  std::vector<std::string> lines;  // per name, of the first section of that name
+};
+
+ProfileReading ReadThroughProfile(const std::string& path) {
+  std::vector<char> buffer(1 << 20);
+  ProfileReading reading;
+  const DWORD got = GetPrivateProfileSectionNamesA(buffer.data(), static_cast<DWORD>(buffer.size()), path.c_str());
+  reading.names.assign(buffer.data(), got);
+  for (size_t start = 0; start < reading.names.size();) {
+    const std::string name = reading.names.c_str() + start;
+    const DWORD n = GetPrivateProfileSectionA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()), path.c_str());
+    reading.lines.emplace_back(buffer.data(), n);
+    start += name.size() + 1;
+  }
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+  return reading;
+}
+
+ProfileReading ReadThroughIndex(const std::string& text, ParseReport& report) {
+  SectionIndex index;
+  EXPECT_TRUE(index.Build(TextView(text.data(), text.size()), SystemLeads(), report));
+  const SectionReader reader = index.Reader();
+  ProfileReading reading;
+  TextBuffer out;
+  EXPECT_TRUE(reader.names(reader.context, out));
+  reading.names.assign(out.Data(), out.Size());
+  // The first section of each name, as the profile API finds it.
+  std::vector<std::string> seen;
+  for (size_t start = 0; start < reading.names.size();) {
+    const std::string name = reading.names.c_str() + start;
+    size_t first = 0;
+    while (first < seen.size() && lstrcmpiA(seen[first].c_str(), name.c_str()) != 0) ++first;
+    seen.push_back(name);
+    EXPECT_TRUE(reader.lines(reader.context, name.c_str(), first, out));
+    reading.lines.emplace_back(out.Data(), out.Size());
+    start += name.size() + 1;
+  }
+  return reading;
+}
+
+TEST(SettingsFile, TheOnePassReaderHandsOverWhatTheProfileApiDoes) {
+  SystemCharset charset;
+  const struct {
+    const char* label;
+    std::string text;
+  } cases[] = {
+      {"a file as Plenara writes it", FormatText(SampleModel(), charset.Get())},
+      {"empty", ""},
+      {"comments and blank lines", "; top\r\n\r\n[Settings]\r\n; x=y\r\n;\r\n  Interval = 700  \r\n\r\n\r\n"},
+      {"spaces and tabs around '='", "[1]\r\n\tName\t=\t\"a b\"\t\r\nClass =equals \"E\"\r\nX= near \r\n"},
+      {"case of section and key names", "[SETTINGS]\r\ninterval=60\r\n[settings]\r\nINTERVAL=70\r\n[Settings]\r\n"},
+      {"duplicate sections and keys", "[1]\r\nName=a\r\nName=b\r\n[2]\r\nName=c\r\n[1]\r\nName=d\r\n"},
+      {"lines without '=', empty values", "[1]\r\njust words\r\nName=\r\nTitle=   \r\nClass\r\n"},
+      {"lines that begin with '='", "[1]\r\n=v\r\n=w\r\nName=x\r\n=z\r\n[2]\r\n; c\r\n=y\r\n= q\r\n"},
+      {"text before the first section, an empty name, odd brackets",
+       "stray=1\r\n[]\r\nk=v\r\n[ 1 ]\r\nName=s\r\n[2]junk\r\nName=t\r\n[3\r\nName=u\r\n[a]b]\r\nc=d\r\n"},
+      {"LF alone, CR alone, the DOS end mark", "[1]\nName=a\n\n[2]\rName=b\r\r[3]\r\nName=c \x1A\r\n\x1A"},
+      {"no line end at the end", "[Settings]\r\nInterval=900"},
+      {"ASCII control spaces", "[\t1\x1C]\r\n\x0BName=a\x0C\r\nClass= \x0B b \x0C\r\nX=\x1D\x1E c\x1F\x1A\r\n"},
+      {"strings with INI punctuation", "[1]\r\nTitle=contains \" a=b ; [x] \"\r\nName=\"=\"\r\n"},
+      {"Japanese, ideographic spaces (kept), second bytes 5C and 5D",
+       "[1]\r\n\x81\x40Name\x81\x40=\x81\x40\"\x83\x5C\x83\x74\x83\x67\"\x81\x40\r\nTitle=\x8E\xA6\x5D\r\n"
+       "[\x81\x5D]\r\nk=v\r\n[x\x81\x5D\r\n[\x95\x5C]\r\nName=\xB1\xB2\xB3\r\n"},
+      {"a long line", "[1]\r\nTitle=equals \"" + std::string(5000, 'x') + "\"\r\nName=after\r\n"},
+  };
+  ScratchDir dir("settings-profile");
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    // A name of its own for each file: the profile API keeps what it read.
+    const std::string path = dir.File("corpus-" + std::to_string(++n) + ".ini");
+    ASSERT_TRUE(WriteWholeFile(path, c.text));
+    const ProfileReading reference = ReadThroughProfile(path);
+    ParseReport report;
+    const ProfileReading reading = ReadThroughIndex(c.text, report);
+    EXPECT_TRUE(reading.names == reference.names) << "[" << reading.names << "] [" << reference.names << "]";
+    ASSERT_EQ(reading.lines.size(), reference.lines.size());
+    for (size_t i = 0; i < reference.lines.size(); ++i) {
+      EXPECT_TRUE(reading.lines[i] == reference.lines[i]) << i << ": [" << reading.lines[i] << "] [" << reference.lines[i] << "]";
+    }
+    EXPECT_FALSE(report.damaged);
+  }
 }
 
 TEST(SettingsFile, AFileThatCannotBeReadIsSetAsideOnceAndAnUnreadBlockNeverOverwritesIt) {
@@ -203,6 +329,34 @@ TEST(SettingsFile, AFileThatCannotBeReadIsSetAsideOnceAndAnUnreadBlockNeverOverw
   EXPECT_EQ(DamagedCopies(dir.Path()), copies);
 }
 
+TEST(SettingsFile, AFileFarPastAnyRealUseIsNotReadAndIsKeptOnceAsADamagedCopy) {
+  ScratchDir dir("settings-huge");
+  const std::string path = dir.File(kIni);
+  std::string huge = "[Settings]\r\nInterval=700\r\n";
+  huge.resize(kMaxSettingsFileBytes + 1, ';');
+  ASSERT_TRUE(WriteWholeFile(path, huge));
+  std::string first;
+  for (int start = 0; start < 2; ++start) {
+    SCOPED_TRACE(start);
+    TestBlock block(path);
+    ReadSettingIntoBlock(block);
+    const CompanionState state = LoadCompanionState(block);
+    EXPECT_EQ(state.loadStatus, kLoadRepaired);
+    EXPECT_EQ(state.copyBeforeSave, 0);
+    EXPECT_EQ(block.activeSettings.monitorInterval, kDefaultInterval);
+    EXPECT_EQ(block.openSettingsAtStart, 0);
+    if (start == 0) first = state.damagedCopy;
+    EXPECT_EQ(std::string(state.damagedCopy), first);
+    EXPECT_EQ(DamagedCopies(dir.Path()).size(), 1u);
+    if (start == 1) {
+      EXPECT_TRUE(WriteSettingFromBlock(block));
+    }
+  }
+  EXPECT_TRUE(ReadWholeFile(dir.File(std::string(kIni) + "." + first)) == huge);
+  EXPECT_TRUE(ReadWholeFile(dir.File(kBak)) == huge);
+  EXPECT_LT(ReadWholeFile(path).size(), 1000u);
+}
+
 struct LaterSave {
   std::string path, text;
   bool saved;
@@ -213,6 +367,8 @@ DWORD WINAPI SaveLater(void* param) {
   later->saved = SaveSettingsText(later->path.c_str(), TextView(later->text.data(), later->text.size()));
   return 0;
 }
+
+DWORD WINAPI SaveBlock(void* block) { return WriteSettingFromBlock(*static_cast<TestBlock*>(block)); }
 
 TEST(SettingsFile, ASaveWaitsWhileAnotherSaverHoldsTheFileUnderAnySpelling) {
   ScratchDir dir("settings-lock");
@@ -238,6 +394,100 @@ TEST(SettingsFile, ASaveWaitsWhileAnotherSaverHoldsTheFileUnderAnySpelling) {
   EXPECT_TRUE(later.saved);
   EXPECT_EQ(ReadWholeFile(path), later.text);
   EXPECT_EQ(ReadWholeFile(path + ".bak"), "; first\r\n");
+
+  // Two saves of the block racing: the one that waited for the lock writes
+  // the block as it is once the lock is its own, the newer state.
+  SystemCharset charset;
+  ASSERT_TRUE(SaveSettingsText(path.c_str(), FormatText(SampleModel(), charset.Get()).c_str()));
+  TestBlock block(path);
+  ReadSettingIntoBlock(block);
+  ASSERT_EQ(LoadCompanionState(block).loadStatus, kLoadClean);
+  block.activeSettings.monitorInterval = 750;
+  held = CreateMutexA(nullptr, TRUE, name);
+  ASSERT_NE(held, nullptr);
+  thread = CreateThread(nullptr, 0, SaveBlock, &block, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 3000), static_cast<DWORD>(WAIT_TIMEOUT));
+  block.activeSettings.monitorInterval = 900;  // what the other save wrote meanwhile
+  ReleaseMutex(held);
+  EXPECT_EQ(WaitForSingleObject(thread, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD saved = 0;
+  GetExitCodeThread(thread, &saved);
+  CloseHandle(thread);
+  CloseHandle(held);
+  EXPECT_EQ(saved, 1u);
+  LoadedFile loaded;
+  SettingsModel reread;
+  LoadSettingsFile(path.c_str(), reread, loaded);
+  EXPECT_EQ(reread.general.monitorInterval, 900);
+}
+
+std::wstring LongName(const std::string& path) {
+  wchar_t full[1024];
+  GetFullPathNameW(Wide(path).c_str(), 1024, full, nullptr);
+  return L"\\\\?\\" + std::wstring(full);
+}
+
+std::vector<std::wstring> LongCopies(const std::string& path) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((LongName(path) + L".damaged-*").c_str(), &data);
+  for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) names.push_back(data.cFileName);
+  if (find != INVALID_HANDLE_VALUE) FindClose(find);
+  return names;
+}
+
+TEST(SettingsFile, ALongPathKeepsItsCopyAndSavesAndAFileThatStaysDamagedGetsOneCopy) {
+  ScratchDir dir("settings-long");
+  // A settings path of 250 characters: its damaged copy's name passes MAX_PATH.
+  std::string folder = dir.Path();
+  while (folder.size() + 60 < 239) {
+    folder += std::string(40, 'd') + "\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  }
+  folder += std::string(239 - 1 - folder.size(), 'e') + "\\";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder.size();
+  const std::string path = folder + kIni;
+  ASSERT_EQ(path.size(), 250u);
+  const std::string damaged = "[Settings]\r\nInterval=10\r\n";
+  ASSERT_TRUE(WriteWholeFile(path, damaged));
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+  std::string first;
+  for (int start = 0; start < 2; ++start) {
+    SCOPED_TRACE(start);
+    TestBlock block(path);
+    ReadSettingIntoBlock(block);
+    const CompanionState state = LoadCompanionState(block);
+    EXPECT_EQ(state.loadStatus, kLoadRepaired);
+    EXPECT_EQ(state.copyBeforeSave, 0);
+    EXPECT_NE(state.damagedCopy[0], '\0');
+    if (start == 0) first = state.damagedCopy;
+    EXPECT_EQ(std::string(state.damagedCopy), first);
+    ASSERT_EQ(LongCopies(path).size(), 1u);
+  }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  TestBlock block(path);
+  ReadSettingIntoBlock(block);
+  EXPECT_EQ(block.activeSettings.monitorInterval, kMinInterval);
+  block.activeSettings.monitorInterval = 800;
+  EXPECT_TRUE(WriteSettingFromBlock(block));
+  EXPECT_TRUE(ReadWholeFile(path + ".bak") == damaged);
+  LoadedFile loaded;
+  SettingsModel reread;
+  LoadSettingsFile(path.c_str(), reread, loaded);
+  EXPECT_FALSE(loaded.report.damaged);
+  EXPECT_EQ(reread.general.monitorInterval, 800);
+  const std::vector<std::wstring> copies = LongCopies(path);
+  ASSERT_EQ(copies.size(), 1u);
+  const std::wstring copy = LongName(folder) + copies[0];
+  HANDLE file = CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  char bytes[64] = {};
+  DWORD got = 0;
+  ReadFile(file, bytes, sizeof bytes, &got, nullptr);
+  CloseHandle(file);
+  EXPECT_EQ(std::string(bytes, got), damaged);
+  EXPECT_TRUE(DeleteFileW(copy.c_str()));  // the scratch folder's removal knows no long names
 }
 
 BOOL WINAPI WriteHalfThenFail(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
@@ -249,7 +499,7 @@ BOOL WINAPI FailFlush(HANDLE) {
   SetLastError(ERROR_WRITE_FAULT);
   return FALSE;
 }
-BOOL WINAPI FailReplace(LPCSTR, LPCSTR, DWORD) {
+BOOL WINAPI FailReplace(LPCWSTR, LPCWSTR, DWORD) {
   SetLastError(ERROR_ACCESS_DENIED);
   return FALSE;
 }

@@ -16,42 +16,6 @@
 
 namespace {
 
-// The profile API's view of a file as it is written: "[name]" opens a
-// section, every other line but a comment is one of its "key=value" lines.
-class Profile {
- public:
-  explicit Profile(const std::string& text) {
-    for (size_t start = 0, end = 0; start < text.size(); start = end + 2) {
-      end = text.find("\r\n", start);
-      if (end == std::string::npos) end = text.size();
-      const std::string line = text.substr(start, end - start);
-      if (!line.empty() && line[0] == '[') sections_.emplace_back(line.substr(1, line.size() - 2), std::string());
-      if (!line.empty() && line[0] != '[' && line[0] != ';' && !sections_.empty()) sections_.back().second += line + '\0';
-    }
-    reader_.context = this;
-    reader_.names = [](void* self, TextBuffer& out) {
-      out.Clear();
-      for (const auto& s : static_cast<Profile*>(self)->sections_) out.Append(TextView(s.first.c_str(), s.first.size() + 1));
-      return out.Ok();
-    };
-    reader_.lines = [](void* self, const char* name, TextBuffer& out) {
-      out.Clear();
-      for (const auto& s : static_cast<Profile*>(self)->sections_) {
-        if (s.first == name) {
-          out.Append(TextView(s.second.data(), s.second.size()));
-          break;
-        }
-      }
-      return out.Ok();
-    };
-  }
-  const SectionReader& Reader() const { return reader_; }
-
- private:
-  std::vector<std::pair<std::string, std::string>> sections_;
-  SectionReader reader_;
-};
-
 TEST(SettingsText, EverySampleFieldIsWrittenReadablyAndReadBackByteForByte) {
   const Charset shiftJis{ShiftJisLeadBytes()};
   const std::string text = FormatText(SampleModel(), shiftJis);
@@ -64,9 +28,8 @@ TEST(SettingsText, EverySampleFieldIsWrittenReadablyAndReadBackByteForByte) {
   }
   ParseReport report;
   CheckRawText(TextView(text.data(), text.size()), report);
-  Profile profile(text);
   SettingsModel read;
-  EXPECT_TRUE(ParseSettingsFile(profile.Reader(), ShiftJisLeadBytes(), read, report));
+  EXPECT_TRUE(ParseSettingsText(TextView(text.data(), text.size()), ShiftJisLeadBytes(), read, report));
   EXPECT_FALSE(report.damaged) << (report.noteCount ? report.notes[0] : "");
   EXPECT_EQ(ModelDifference(SampleModel(), read), "");
   EXPECT_EQ(FormatText(read, shiftJis), text);
@@ -83,8 +46,7 @@ struct Parsed {
 Parsed Parse(const std::string& text) {
   Parsed parsed;
   CheckRawText(View(text), parsed.report);
-  Profile profile(text);
-  parsed.understood = ParseSettingsFile(profile.Reader(), ShiftJisLeadBytes(), parsed.model, parsed.report);
+  parsed.understood = ParseSettingsText(View(text), ShiftJisLeadBytes(), parsed.model, parsed.report);
   return parsed;
 }
 
@@ -191,6 +153,15 @@ TEST(SettingsText, DamagedTextIsReadAsFarAsItGoesWithTheSafeValueForTheRest) {
        [&](const SettingsModel& m) { EXPECT_EQ(std::string(first(m).titlePattern), std::string(127, 'x')); }},
       {"a line without '=', a line without a key, text before the first section",
        std::string("stray\r\n") + kSettings + Section("1") + "just words\r\n= lost value\r\n", true, "500 on reapply n", nullptr},
+      {"a lone lead byte before CR LF, LF or CR: the line ends, the byte is kept, Enabled=no read",
+       kSettings + std::string("[1]\r\nName=abc\x81\r\nEnabled=no\r\n[2]\nName=d\x9F\nEnabled=no\n") +
+           "[3]\rName=\"e\xE0\"\rEnabled=no\r",
+       true, "500 on reapply abc\x81 d\x9F e\xE0",
+       [](const SettingsModel& m) {
+         for (size_t i = 0; i < 3; ++i) EXPECT_EQ(m.targets[i].record.enabled, 0) << i;
+       }},
+      {"a lone lead byte in a file otherwise whole is damage enough", kSettings + Section("1", "Name", "Name=abc\x81"),
+       true, "500 on reapply abc\x81", nullptr},
       {"newer version", "[Settings]\r\nVersion=2\r\nMonitoring=off\r\nInterval=700\r\nReapplyOnWorkAreaChange=yes\r\n"
                         "OpenSettingsAtStart=no\r\nTheme=dark\r\n",
        true, "700 off reapply", nullptr},

@@ -157,12 +157,21 @@ TEST(RuleFields, NumbersByTheirModesRangeAndFullWidthDigits) {
       {"past 32 bits", "99999999999999999999", kIntervalRange, NumberCheck::kOutOfRange, 7},
       {"lowest interval, signed and spaced", " +50 ", kIntervalRange, NumberCheck::kOk, 50},
       {"highest interval", "3600000", kIntervalRange, NumberCheck::kOk, 3600000},
-      {"no negative width", "-1", SizeValueRange(kSizeAbsolute), NumberCheck::kOutOfRange, 7},
+      // Sizes and offsets take every value the settings file holds.
+      {"a negative width", "-5", SizeValueRange(kSizeAbsolute), NumberCheck::kOk, -5},
       {"zero width", "0", SizeValueRange(kSizeAbsolute), NumberCheck::kOk, 0},
+      {"lowest width", "-100000", SizeValueRange(kSizeAbsolute), NumberCheck::kOk, -100000},
+      {"width too low", "-100001", SizeValueRange(kSizeAbsolute), NumberCheck::kOutOfRange, 7},
       {"reference minus a negative", "-1", SizeValueRange(kSizeExtentMinus), NumberCheck::kOk, -1},
+      {"reference minus the most", "100000", SizeValueRange(kSizeExtentMinus), NumberCheck::kOk, 100000},
+      {"reference minus too low", "-100001", SizeValueRange(kSizeExtentMinus), NumberCheck::kOutOfRange, 7},
+      {"percent -25", "-25", SizeValueRange(kSizePercent), NumberCheck::kOk, -25},
+      {"lowest percent, spaced", " -1000 ", SizeValueRange(kSizePercent), NumberCheck::kOk, -1000},
+      {"percent too low", "-1001", SizeValueRange(kSizePercent), NumberCheck::kOutOfRange, 7},
       {"over a full percent range", "1001", SizeValueRange(kSizePercent), NumberCheck::kOutOfRange, 7},
       {"negative percent offset", "-1000", OffsetValueRange(kOffsetPercent), NumberCheck::kOk, -1000},
       {"pixel offset too far", "-100001", OffsetValueRange(kOffsetPixels), NumberCheck::kOutOfRange, 7},
+      {"pixel offset too far right", "100001", OffsetValueRange(kOffsetPixels), NumberCheck::kOutOfRange, 7},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
