@@ -476,7 +476,8 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   wide.positionAction = kPositionSet;
   wide.ySpec = {kAnchorFar, kOffsetPercent, {}, 25};
   AddThroughEditor(settings, IDC_TARGET_ADD, wide);
-  ASSERT_TRUE(WaitFor([&] { return held().size() == 2; }));
+  // Once the window shows it too: it selects the new rule after the program has it.
+  ASSERT_TRUE(WaitFor([&] { return held().size() == 2 && Rows(settings) == 2 && SelectedRow(settings) == 1; }));
   HWND list = GetDlgItem(settings, IDC_TARGETS);
   RECT client = {};
   GetClientRect(list, &client);
@@ -490,9 +491,10 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   // A child rule of the first rule shows as a count in its row.
   RemoteList rows(plenara.Process().Handle(), list);
   rows.Select(0);
+  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 0; }));
   AddThroughEditor(settings, IDC_CHILD_ADD, NewRule(L"子", "Child", kMatchEquals));
   ASSERT_TRUE(WaitFor([&] { return held()[0].children.size() == 1; }));
-  EXPECT_EQ(rows.Cell(0, 0), Ansi(L"(名前なし) (子ウィンドウのルール 1)"));
+  EXPECT_TRUE(WaitFor([&] { return rows.Cell(0, 0) == Ansi(L"(名前なし) (子ウィンドウのルール 1)"); })) << rows.Cell(0, 0);
   // The menu switches the rule off, the check box on again: read back from the program.
   rows.Select(1);
   ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 1; }));
