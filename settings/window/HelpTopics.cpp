@@ -13,6 +13,8 @@ uint32_t HelpTopicOf(int controlId, uint32_t pageTopic) {
     case IDC_TARGET_DELETE:
     case IDC_TARGET_UP:
     case IDC_TARGET_DOWN:
+    case IDC_IMPORT:
+    case IDC_EXPORT:
       return IDH_SETTINGS_RULE_BUTTONS;
     case IDC_CHILDREN_LABEL:
     case IDC_CHILDREN:
@@ -39,6 +41,7 @@ uint32_t HelpTopicOf(int controlId, uint32_t pageTopic) {
     case IDC_MONITOR_STATE:
     case IDC_START:
     case IDC_STOP:
+    case IDC_APPLY_NOW:
       return IDH_SETTINGS_MONITORING;
     case IDC_NAME_LABEL:
     case IDC_NAME:

@@ -1,12 +1,16 @@
 #include "settings/window/PropertyWindow.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
+
+#include <windowsx.h>
 
 #include <cstring>
 
 #include "app/Commands.h"
 #include "settings/BlockSettings.h"
 #include "settings/CompanionState.h"
+#include "settings/SettingsFormat.h"
 #include "settings/window/HelpTopics.h"
 #include "settings/window/RuleChannel.h"
 #include "settings/window/RuleEditor.h"
@@ -25,6 +29,8 @@ constexpr UINT kIntervalPauseMs = 800;
 constexpr UINT_PTR kSettleTimer = 2;  // after an unanswered change: reads the list again once the program answers
 constexpr UINT kSettleEveryMs = 1000;
 constexpr DWORD kSettleWaitMs = 200;
+// A row's check box was clicked: taken up once the list has finished its notice.
+constexpr UINT kMsgRowChecked = WM_APP + 1;
 
 // Lives on the stack of RunPropertyWindow, so it outlives the window and
 // every nested loop (rule editor, message box) that might see it close.
@@ -106,9 +112,13 @@ void FillChildren(PropertyWindow& w, int32_t pickChild) {
 
 void Refill(PropertyWindow& w, RulePick pick) {
   Array<const TargetRecord*> records;
-  for (const TargetRules& target : w.list) records.Append(&target.record);
+  Array<int32_t> childCounts;
+  for (const TargetRules& target : w.list) {
+    records.Append(&target.record);
+    childCounts.Append(static_cast<int32_t>(target.children.Size()));
+  }
   w.filling = true;
-  FillRuleList(w.targets, records);
+  FillRuleList(w.targets, records, &childCounts);
   const int32_t count = static_cast<int32_t>(records.Size());
   int32_t row = pick.target;
   if (row >= count) row = count - 1;
@@ -275,6 +285,215 @@ void MoveSelected(PropertyWindow& w, bool child, int direction) {
   Execute(w, MovePlan(w.list, index, child ? target : kNoParent, direction));
 }
 
+// A rule switched on or off, from the list's check box or its menu.
+void SetEnabled(PropertyWindow& w, bool child, int32_t target, int32_t index, bool enabled) {
+  if (target < 0 || static_cast<size_t>(target) >= w.list.Size()) return;
+  const auto& children = w.list[target].children;
+  if (child && (index < 0 || static_cast<size_t>(index) >= children.Size())) return;
+  TargetRecord record = child ? children[index] : w.list[target].record;
+  if ((record.enabled != 0) == enabled) return;
+  record.enabled = enabled ? 1 : 0;
+  Execute(w, EditPlan(child ? index : target, child ? target : kNoParent, record));
+}
+
+void OnRowChecked(PropertyWindow& w, bool child, int row) {
+  HWND list = child ? w.children : w.targets;
+  const int32_t target = child ? SelectedTarget(w) : row;
+  SetEnabled(w, child, target, child ? row : -1, RowChecked(list, row));
+  // Refused or unchanged: the box shows the rule as it is.
+  if (!w.destroyed) Refill(w, CurrentPick(w));
+}
+
+// The menu of a list, at the mouse or, from the keyboard, at the selected row.
+void ShowRuleMenu(PropertyWindow& w, HWND list, LPARAM at) {
+  const bool child = list == w.children;
+  const int32_t target = SelectedTarget(w);
+  const int32_t index = child ? SelectedChild(w) : target;
+  if (index < 0) return;
+  POINT point = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  if (at == -1) {
+    RECT row = {};
+    row.left = LVIR_LABEL;
+    SendMessageA(list, LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&row));
+    point = {row.left, row.bottom};
+    ClientToScreen(list, &point);
+  }
+  HMENU menu = LoadMenuA(ModuleInstance(), MAKEINTRESOURCEA(IDM_RULE_MENU));
+  if (!menu) return;
+  HMENU popup = GetSubMenu(menu, 0);
+  const TargetRecord& record = child ? w.list[target].children[index] : w.list[target].record;
+  // The items as the buttons beside the list stand.
+  const struct { UINT item; int button; } items[] = {
+      {IDM_RULE_EDIT, child ? IDC_CHILD_EDIT : IDC_TARGET_EDIT}, {IDM_RULE_COPY, child ? IDC_CHILD_COPY : IDC_TARGET_COPY},
+      {IDM_RULE_DELETE, child ? IDC_CHILD_DELETE : IDC_TARGET_DELETE}, {IDM_RULE_ENABLED, child ? IDC_CHILD_EDIT : IDC_TARGET_EDIT},
+      {IDM_RULE_UP, child ? IDC_CHILD_UP : IDC_TARGET_UP}, {IDM_RULE_DOWN, child ? IDC_CHILD_DOWN : IDC_TARGET_DOWN},
+  };
+  for (const auto& i : items) {
+    EnableMenuItem(popup, i.item, MF_BYCOMMAND | (IsWindowEnabled(GetDlgItem(w.dialog, i.button)) ? MF_ENABLED : MF_GRAYED));
+  }
+  CheckMenuItem(popup, IDM_RULE_ENABLED, MF_BYCOMMAND | (record.enabled ? MF_CHECKED : MF_UNCHECKED));
+  const bool enabled = record.enabled != 0;
+  const UINT command = static_cast<UINT>(
+      TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, point.x, point.y, 0, w.dialog, nullptr));
+  DestroyMenu(menu);
+  if (w.destroyed) return;
+  switch (command) {
+    case IDM_RULE_EDIT:
+      EditAndRun(w, child, false);
+      return;
+    case IDM_RULE_COPY:
+      CopySelected(w, child);
+      return;
+    case IDM_RULE_DELETE:
+      DeleteSelected(w, child);
+      return;
+    case IDM_RULE_ENABLED:
+      SetEnabled(w, child, target, child ? index : -1, !enabled);
+      return;
+    case IDM_RULE_UP:
+      MoveSelected(w, child, -1);
+      return;
+    case IDM_RULE_DOWN:
+      MoveSelected(w, child, 1);
+      return;
+    default:
+      return;
+  }
+}
+
+// --- export and import ---
+
+// A file name from the standard dialog; false when the user cancelled.
+bool AskFileName(PropertyWindow& w, bool saving, char (&path)[MAX_PATH]) {
+  TextBuffer filter = LoadText(IDS_FILE_FILTER);
+  for (size_t i = 0; i < filter.Size(); ++i) {
+    if (filter.Data()[i] == '|') filter.Data()[i] = '\0';
+  }
+  OPENFILENAMEA file = {};
+  file.lStructSize = sizeof file;
+  file.hwndOwner = w.dialog;
+  file.lpstrFilter = filter.CString();
+  file.lpstrFile = path;
+  file.nMaxFile = MAX_PATH;
+  file.lpstrDefExt = "ini";
+  file.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST |
+               (saving ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  // Loaded only here: linked to the module, the common dialogs would be
+  // loaded with it at every call and leave handles behind at every unload.
+  HMODULE dialogs = LoadLibraryA("comdlg32.dll");
+  if (!dialogs) return false;
+  using AskFile = BOOL(WINAPI*)(OPENFILENAMEA*);
+  const auto ask = reinterpret_cast<AskFile>(
+      reinterpret_cast<void*>(GetProcAddress(dialogs, saving ? "GetSaveFileNameA" : "GetOpenFileNameA")));
+  const BOOL chosen = ask && ask(&file);
+  FreeLibrary(dialogs);
+  return chosen && !w.destroyed;
+}
+
+// The list as the window shows it, in the settings file's own format.
+void ExportRules(PropertyWindow& w) {
+  char path[MAX_PATH] = {};
+  const TextBuffer name = LoadText(IDS_EXPORT_NAME);
+  lstrcpynA(path, name.CString(), MAX_PATH);
+  if (!AskFileName(w, true, path)) return;
+  SettingsModel model;
+  TextBuffer text;
+  SystemCharset charset;
+  const SettingsRecord& active = w.block.activeSettings;
+  model.general.monitorInterval = active.monitorInterval;
+  model.general.reapplyOnWorkAreaChange = active.reapplyOnWorkAreaChange ? 1 : 0;
+  model.general.openSettingsAtStart = OpenAtStartPreference(active) ? 1 : 0;
+  model.general.monitoringEnabled = w.block.monitoringEnabled ? 1 : 0;
+  // The rules as this window holds them, read through the program's messages.
+  bool made = model.targets.Reserve(w.list.Size());
+  for (size_t i = 0; made && i < w.list.Size(); ++i) {
+    made = AddTarget(model, w.list[i].record);
+    for (size_t k = 0; made && k < w.list[i].children.Size(); ++k) {
+      made = AddChild(model.targets[model.targets.Size() - 1], w.list[i].children[k]);
+    }
+  }
+  if (!made || !FormatSettingsFile(model, charset.Get(), text) || !SaveSettingsText(path, text.View())) {
+    SetStatus(w, LoadText(IDS_EXPORT_FAILED), true);
+    ShowMessage(w.dialog, LoadText(IDS_EXPORT_FAILED), MB_OK | MB_ICONWARNING);
+    return;
+  }
+  SetStatus(w, FormatText(IDS_EXPORTED, static_cast<int>(w.list.Size())), false);
+}
+
+struct ImportChoice {
+  TextBuffer question;
+  bool replace = false;
+};
+
+INT_PTR CALLBACK ImportProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* choice = reinterpret_cast<ImportChoice*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  switch (message) {
+    case WM_INITDIALOG:
+      choice = reinterpret_cast<ImportChoice*>(lParam);
+      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+      SetFieldText(dialog, IDC_IMPORT_TEXT, choice->question);
+      SetChecked(dialog, IDC_IMPORT_ADD, true);
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDOK) {
+        choice->replace = IsChecked(dialog, IDC_IMPORT_REPLACE);
+        EndDialog(dialog, IDOK);
+        return TRUE;
+      }
+      if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+// The rules of a file, read as the settings file is read, after the list's
+// own or in their place; nothing changes when the user cancels or the file
+// cannot be read.
+void ImportRules(PropertyWindow& w) {
+  char path[MAX_PATH] = {};
+  if (!AskFileName(w, false, path)) return;
+  SettingsModel model;
+  LoadedFile loaded;
+  LoadSettingsFile(path, model, loaded);
+  if (loaded.read != FileRead::kRead) {
+    ShowMessage(w.dialog, LoadText(IDS_IMPORT_UNREADABLE), MB_OK | MB_ICONWARNING);
+    return;
+  }
+  if (model.targets.Empty()) {
+    ShowMessage(w.dialog, LoadText(IDS_IMPORT_EMPTY), MB_OK | MB_ICONWARNING);
+    return;
+  }
+  // The file itself is left as it is: nothing here writes to it.
+  if (loaded.report.damaged &&
+      ShowMessage(w.dialog, LoadText(IDS_IMPORT_DAMAGED), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
+    return;
+  }
+  if (w.destroyed) return;
+  ImportChoice choice;
+  choice.question = FormatText(IDS_IMPORT_COUNT, static_cast<int>(model.targets.Size()), static_cast<int>(w.list.Size()));
+  const uint32_t reads = w.listReads;
+  if (DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(IDD_IMPORT), w.dialog, ImportProc,
+                      reinterpret_cast<LPARAM>(&choice)) != IDOK ||
+      w.destroyed) {
+    return;
+  }
+  // A replace works out which rules to take out from the list as it was read.
+  if (choice.replace && w.listReads != reads) {
+    ReportListChanged(w);
+    return;
+  }
+  const size_t before = w.list.Size();
+  Execute(w, ImportPlan(w.list, model.targets, choice.replace));
+  if (w.destroyed) return;
+  if (w.list.Size() == (choice.replace ? 0 : before) + model.targets.Size() && !w.statusIsError) {
+    SetStatus(w, FormatText(IDS_IMPORTED, static_cast<int>(model.targets.Size())), false);
+  }
+}
+
 // --- the general settings ---
 
 void ShowInterval(PropertyWindow& w) {
@@ -294,6 +513,7 @@ void RefreshSettings(PropertyWindow& w) {
   const bool program = w.channel.HasProgram();
   EnableField(w.dialog, IDC_START, program && !monitoring);
   EnableField(w.dialog, IDC_STOP, program && monitoring);
+  EnableField(w.dialog, IDC_APPLY_NOW, program && monitoring);
   EnableField(w.dialog, IDC_INTERVAL, program);
   EnableField(w.dialog, IDC_REAPPLY, program);
   EnableField(w.dialog, IDC_OPEN_AT_START, program);
@@ -478,6 +698,19 @@ void OnEnter(PropertyWindow& w) {
 void CloseByUser(PropertyWindow& w) {
   CommitInterval(w);
   if (w.destroyed) return;
+  int32_t value = 0;
+  if (w.intervalDirty && !TypedInterval(w, value)) {
+    // Not taken: the user hears why, as for the rule editor's fields, and can put it right.
+    HWND field = GetDlgItem(w.dialog, IDC_INTERVAL);
+    char shown[512] = {};
+    GetDlgItemTextA(w.dialog, IDC_STATUS, shown, sizeof shown);
+    ShowMessage(w.dialog, FormatText(IDS_INTERVAL_NOT_TAKEN, shown, static_cast<int>(w.block.activeSettings.monitorInterval)),
+                MB_OK | MB_ICONWARNING);
+    if (w.destroyed) return;
+    SetFocus(field);
+    SendMessageA(field, EM_SETSEL, 0, -1);
+    return;
+  }
   w.closing = true;
   DestroyWindow(w.dialog);
 }
@@ -543,6 +776,20 @@ void OnCommand(PropertyWindow& w, int id, int code) {
     case IDC_STOP:
       w.channel.PostCommand(kCmdStop);
       return;
+    case IDC_APPLY_NOW:
+      // Stopping forgets which windows were handled: the start handles every window afresh.
+      if (w.block.monitoringEnabled) {
+        w.channel.PostCommand(kCmdStop);
+        w.channel.PostCommand(kCmdStart);
+        SetStatus(w, LoadText(IDS_APPLIED_NOW), false);
+      }
+      return;
+    case IDC_EXPORT:
+      ExportRules(w);
+      return;
+    case IDC_IMPORT:
+      ImportRules(w);
+      return;
     case IDC_HELP_BUTTON:
       w.channel.RequestHelp(IDH_SETTINGS_WINDOW);
       return;
@@ -559,6 +806,10 @@ void OnNotify(PropertyWindow& w, const NMHDR& header) {
     case LVN_ITEMCHANGED: {
       const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
       if (w.filling || !(change.uChanged & LVIF_STATE)) return;
+      if (((change.uOldState ^ change.uNewState) & LVIS_STATEIMAGEMASK) != 0 && change.iItem >= 0 &&
+          (change.uOldState & LVIS_STATEIMAGEMASK) != 0) {
+        PostMessageA(w.dialog, kMsgRowChecked, static_cast<WPARAM>(change.iItem), children ? 1 : 0);
+      }
       if (((change.uOldState ^ change.uNewState) & LVIS_SELECTED) == 0) return;
       if (targets) FillChildren(w, 0);
       UpdateButtons(w);
@@ -599,6 +850,14 @@ INT_PTR CALLBACK PropertyProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
     case kMsgStateChanged:
       OnStateChanged(*w);
       return TRUE;
+    case kMsgRowChecked:
+      if (!w->closing) OnRowChecked(*w, lParam != 0, static_cast<int>(wParam));
+      return TRUE;
+    case WM_CONTEXTMENU: {
+      HWND list = reinterpret_cast<HWND>(wParam);
+      if (!w->closing && (list == w->targets || list == w->children)) ShowRuleMenu(*w, list, lParam);
+      return TRUE;
+    }
     case WM_TIMER:
       if (w->closing) return TRUE;
       if (wParam == kIntervalTimer) CommitInterval(*w);

@@ -101,13 +101,15 @@ Sent RunSteps(RuleChannel& channel, const RulePlan& plan, RuleList& list, bool& 
       if (!ApplyStep(list, plan.steps[k])) stale = true;
       continue;
     }
-    if (sent == Sent::kRefused && k > 0 && plan.hasUndo) {
-      const Sent undone = channel.Step(plan.undo);
-      if (undone == Sent::kDone) {
+    if (sent == Sent::kRefused && k > 0 && k < plan.undoUntil && plan.hasUndo) {
+      do {
+        const Sent undone = channel.Step(plan.undo);
+        // A repeated undo ends when nothing it would take out is left.
+        if (undone == Sent::kRefused && plan.undoRepeats) break;
+        // The list is not what the window thinks: read it again.
+        if (undone != Sent::kDone) return Sent::kNoAnswer;
         if (!ApplyStep(list, plan.undo)) stale = true;
-      } else {
-        return Sent::kNoAnswer;  // the list is not what the window thinks: read it again
-      }
+      } while (plan.undoRepeats);
     }
     return sent;
   }

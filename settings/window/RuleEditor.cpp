@@ -115,6 +115,25 @@ bool ReadText(HWND dialog, int id, UINT fieldName, size_t limit, char* out, size
   return true;
 }
 
+// A pattern field. Greyed out (mode "any") it is no condition, and nothing
+// in it can block OK: its text is kept when it fits and dropped when not.
+// "Equals" with no text could match only windows without a name.
+bool ReadPattern(HWND dialog, int id, int modeId, UINT fieldName, char* out, Problem& problem) {
+  const int mode = ChoiceOf(dialog, modeId);
+  if (mode == kMatchAny) {
+    TextBuffer text;
+    std::memset(out, 0, kPatternSize);
+    if (ReadFieldText(dialog, id, text) && text.Size() <= kMaxPatternBytes) std::memcpy(out, text.Data(), text.Size());
+    return true;
+  }
+  if (!ReadText(dialog, id, fieldName, kMaxPatternBytes, out, kPatternSize, problem)) return false;
+  if (mode == kMatchEquals && out[0] == '\0') {
+    problem = {id, FormatText(IDS_ERR_EQUALS_EMPTY, LoadText(fieldName).CString())};
+    return false;
+  }
+  return true;
+}
+
 // A value field that the chosen mode reads; one it does not read keeps
 // the record's old value.
 bool ReadValue(HWND dialog, int id, UINT fieldName, NumberRange range, int32_t& value, Problem& problem) {
@@ -144,12 +163,8 @@ bool CollectRecord(HWND dialog, const TargetRecord& original, TargetRecord& reco
   if (!ReadText(dialog, IDC_NAME, IDS_FIELD_NAME, kMaxNameBytes, RuleName(record), kRuleNameSize, problem)) return false;
   record.classMatch = static_cast<uint8_t>(ChoiceOf(dialog, IDC_CLASS_MODE));
   record.titleMatch = static_cast<uint8_t>(ChoiceOf(dialog, IDC_TITLE_MODE));
-  if (!ReadText(dialog, IDC_CLASS, IDS_FIELD_CLASS, kMaxPatternBytes, record.classPattern, kPatternSize, problem)) {
-    return false;
-  }
-  if (!ReadText(dialog, IDC_TITLE, IDS_FIELD_TITLE, kMaxPatternBytes, record.titlePattern, kPatternSize, problem)) {
-    return false;
-  }
+  if (!ReadPattern(dialog, IDC_CLASS, IDC_CLASS_MODE, IDS_FIELD_CLASS, record.classPattern, problem)) return false;
+  if (!ReadPattern(dialog, IDC_TITLE, IDC_TITLE_MODE, IDS_FIELD_TITLE, record.titlePattern, problem)) return false;
   record.sizeAction = static_cast<uint8_t>(ChoiceOf(dialog, IDC_SIZE_ACTION));
   record.widthSpec.mode = static_cast<uint8_t>(ChoiceOf(dialog, IDC_WIDTH_MODE));
   record.heightSpec.mode = static_cast<uint8_t>(ChoiceOf(dialog, IDC_HEIGHT_MODE));
@@ -199,6 +214,14 @@ void Confirm(Editor& editor) {
     SetFocus(field);
     SendMessageA(field, EM_SETSEL, 0, -1);
     return;
+  }
+  // No condition at all: the rule would close or minimize every window there is.
+  const bool everyWindow = record.classMatch == kMatchAny && record.titleMatch == kMatchAny;
+  const UINT question = record.close ? IDS_CONFIRM_EVERY_CLOSE
+                                     : (record.sizeAction == kSizeMinimize ? IDS_CONFIRM_EVERY_MINIMIZE : 0);
+  if (everyWindow && question) {
+    const int answer = ShowMessage(editor.dialog, LoadText(question), MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    if (!IsWindow(editor.dialog) || answer != IDYES) return;
   }
   editor.result.record = record;
   EndDialog(editor.dialog, IDOK);
@@ -298,6 +321,11 @@ void SetPlacementNote(Editor& editor, const TextBuffer& note) {
   SetFieldText(editor.dialog, IDC_REFERENCE_NOTE, note);
 }
 
+// The note with a rule's name in it, the name shortened to fit the line.
+void SetPlacementNote(Editor& editor, UINT format, const char* name) {
+  SetPlacementNote(editor, FitNameInto(GetDlgItem(editor.dialog, IDC_REFERENCE_NOTE), format, name));
+}
+
 // A new rule for an MDI child: offered as a child rule of the first rule
 // that matches the child's frame, or of a new rule made for that frame.
 void OfferChildRule(Editor& editor, const LeadByteTable& leads) {
@@ -321,7 +349,7 @@ void OfferChildRule(Editor& editor, const LeadByteTable& leads) {
     if (MatchTarget(found.frameClass, found.frameTitle, target, leads)) {
       editor.result.placement = Placement::kChildOfTarget;
       editor.result.parent = static_cast<int32_t>(i);
-      SetPlacementNote(editor, FormatText(IDS_REFERENCE_PARENT, DisplayName(target).CString()));
+      SetPlacementNote(editor, IDS_REFERENCE_PARENT, DisplayName(target).CString());
       return;
     }
   }
@@ -334,11 +362,12 @@ void OfferChildRule(Editor& editor, const LeadByteTable& leads) {
   std::memcpy(RuleName(parent), name.data, name.size);
   editor.result.placement = Placement::kChildOfNewTarget;
   editor.result.newParent = parent;
-  SetPlacementNote(editor, FormatText(IDS_REFERENCE_NEW_PARENT, RuleName(parent)));
+  SetPlacementNote(editor, IDS_REFERENCE_NEW_PARENT, RuleName(parent));
 }
 
-// The finder let go over a window: its class name and title become the
-// rule's conditions.
+// The finder let go over a window: its class name becomes the rule's
+// condition. The title goes into its field with the mode left at "any":
+// a title changes with the document a window shows, so the user opts in.
 void TakeFound(Editor& editor) {
   HWND d = editor.dialog;
   const LeadByteTable leads = SystemLeads();
@@ -353,7 +382,7 @@ void TakeFound(Editor& editor) {
   SetFieldText(d, IDC_CLASS, found.className);
   SetChoice(d, IDC_CLASS_MODE, classCut ? kMatchBegins : kMatchEquals);
   SetFieldText(d, IDC_TITLE, found.title);
-  SetChoice(d, IDC_TITLE_MODE, title.Empty() ? kMatchAny : (titleCut ? kMatchBegins : kMatchEquals));
+  SetChoice(d, IDC_TITLE_MODE, kMatchAny);
   if (titleCut) SetFieldText(d, IDC_FINDER_HINT, LoadText(IDS_FINDER_CUT));
   if (editor.found.mdiChild) {
     OfferChildRule(editor, leads);

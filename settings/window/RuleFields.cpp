@@ -1,5 +1,7 @@
 #include "settings/window/RuleFields.h"
 
+#include <algorithm>
+
 #include "settings/SettingsText.h"
 
 NumberCheck CheckNumber(TextView text, NumberRange range, int32_t& value) {
@@ -67,5 +69,46 @@ void NarrowDigits(char16_t* text, size_t length) {
     } else if (c == u'\u3000') {
       c = u' ';
     }
+  }
+}
+
+TextBuffer ShortenText(TextView text, size_t limit, const LeadByteTable& leads) {
+  static const char kEllipsis[] = "\x81\x63";  // "…" in code page 932
+  TextBuffer out;
+  if (text.size <= limit) {
+    out.Append(text);
+    return out;
+  }
+  const size_t room = limit > 2 ? limit - 2 : 0;
+  out.Append(text.Sub(0, WholeCharsLength(text.data, text.size, room, leads)));
+  out.Append(kEllipsis);
+  return out;
+}
+
+void FitColumns(int32_t* widths, size_t count, size_t fixedFrom, int32_t room, int32_t floor) {
+  constexpr size_t kMaxFlexible = 16;
+  if (fixedFrom > count) fixedFrom = count;
+  if (fixedFrom > kMaxFlexible) fixedFrom = kMaxFlexible;
+  int32_t budget = room;
+  for (size_t i = fixedFrom; i < count; ++i) budget -= widths[i];
+  int32_t sorted[kMaxFlexible];
+  int32_t total = 0;
+  for (size_t i = 0; i < fixedFrom; ++i) {
+    sorted[i] = widths[i];
+    total += widths[i];
+  }
+  if (total <= budget) return;
+  std::sort(sorted, sorted + fixedFrom);
+  // The narrow columns keep their width while an equal share of what is
+  // left covers them; the others share the rest.
+  size_t left = fixedFrom;
+  for (size_t i = 0; i < fixedFrom && sorted[i] * static_cast<int32_t>(left) <= budget; ++i) {
+    budget -= sorted[i];
+    --left;
+  }
+  int32_t cap = left ? budget / static_cast<int32_t>(left) : budget;
+  if (cap < floor) cap = floor;
+  for (size_t i = 0; i < fixedFrom; ++i) {
+    if (widths[i] > cap) widths[i] = cap;
   }
 }

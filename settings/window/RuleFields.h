@@ -38,3 +38,13 @@ TextView FitPatternText(TextView text, size_t limit, const LeadByteTable& leads,
 // Full-width digits, signs and spaces (as a Japanese input method types
 // them, in UTF-16) made ASCII in place, so that "１２０" reads as 120.
 void NarrowDigits(char16_t* text, size_t length);
+
+// A name for a line of text: the longest start of whole characters that
+// fits limit bytes together with "…", which marks that something was left
+// off; the text itself when it fits.
+TextBuffer ShortenText(TextView text, size_t limit, const LeadByteTable& leads);
+
+// Column widths that fit room: the columns from fixedFrom on keep their
+// width, and the widest of the others give way first, down to floor at
+// the least, so that no column drops out of sight behind the others.
+void FitColumns(int32_t* widths, size_t count, size_t fixedFrom, int32_t room, int32_t floor);

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "settings/window/RuleFields.h"
 #include "settings/window/RuleText.h"
 #include "settings/window/Ui.h"
 #include "settings/window/WindowIds.h"
@@ -22,14 +23,19 @@ void SetCell(HWND list, int row, int column, const TextBuffer& text) {
 // Room the header takes around its text: its margins and the sort arrow's place.
 constexpr int kHeaderPadding = 18;
 
+// The text columns give way before the two flag columns.
+constexpr size_t kFlagColumns = 4;
+// A text column keeps at least this much of its text in sight.
+constexpr int32_t kNarrowestColumn = 40;
+
 // Each column as wide as its widest cell or its header, whichever is
-// wider; the text columns no wider than a third of the list, so that one
-// long title does not push the rest out of sight (the full text shows as a
-// tip when the mouse rests on it).
+// wider; together no wider than the list, a vertical scroll bar included,
+// so that the flags stay in sight (a cut text shows whole as a tip when the
+// mouse rests on it).
 void SizeColumns(HWND list) {
   RECT client;
   GetClientRect(list, &client);
-  const int cap = (client.right - client.left) / 3;
+  int32_t widths[kColumns];
   for (int column = 0; column < kColumns; ++column) {
     SendMessageA(list, LVM_SETCOLUMNWIDTH, column, LVSCW_AUTOSIZE);
     int width = static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
@@ -37,17 +43,19 @@ void SizeColumns(HWND list) {
     const int headerWidth =
         static_cast<int>(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, reinterpret_cast<LPARAM>(header.CString()))) +
         kHeaderPadding;
-    if (width < headerWidth) width = headerWidth;
-    if (column < 4 && cap > 0 && width > cap) width = cap;
-    SendMessageA(list, LVM_SETCOLUMNWIDTH, column, width);
+    widths[column] = width < headerWidth ? headerWidth : width;
   }
+  const LONG style = GetWindowLongA(list, GWL_STYLE);
+  const int32_t room = (client.right - client.left) - ((style & WS_VSCROLL) ? 0 : GetSystemMetrics(SM_CXVSCROLL));
+  FitColumns(widths, kColumns, kFlagColumns, room, kNarrowestColumn);
+  for (int column = 0; column < kColumns; ++column) SendMessageA(list, LVM_SETCOLUMNWIDTH, column, widths[column]);
 }
 
 }  // namespace
 
 void SetUpRuleColumns(HWND list) {
-  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP,
-               LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+  const DWORD styles = LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_INFOTIP | LVS_EX_CHECKBOXES;
+  SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
   for (int column = 0; column < kColumns; ++column) {
     const TextBuffer header = LoadText(kHeaders[column]);
     LVCOLUMNA info = {};
@@ -60,14 +68,17 @@ void SetUpRuleColumns(HWND list) {
   SizeColumns(list);
 }
 
-void FillRuleList(HWND list, const Array<const TargetRecord*>& records) {
+void FillRuleList(HWND list, const Array<const TargetRecord*>& records, const Array<int32_t>* childCounts) {
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
   SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
   const TextBuffer yes = LoadText(IDS_YES);
   const TextBuffer no = LoadText(IDS_NO);
   for (size_t row = 0; row < records.Size(); ++row) {
     const TargetRecord& record = *records[row];
-    const TextBuffer name = DisplayName(record);
+    const int32_t children = childCounts && row < childCounts->Size() ? (*childCounts)[row] : 0;
+    const TextBuffer name =
+        children > 0 ? FormatText(IDS_CHILD_COUNT, DisplayName(record).CString(), static_cast<int>(children))
+                     : DisplayName(record);
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
     item.iItem = static_cast<int>(row);
@@ -78,10 +89,19 @@ void FillRuleList(HWND list, const Array<const TargetRecord*>& records) {
     SetCell(list, at, 3, DescribeAction(record));
     SetCell(list, at, 4, record.enabled ? yes : no);
     SetCell(list, at, 5, record.applyOnce ? yes : no);
+    LVITEMA check = {};
+    check.stateMask = LVIS_STATEIMAGEMASK;
+    check.state = INDEXTOSTATEIMAGEMASK(record.enabled ? 2 : 1);
+    SendMessageA(list, LVM_SETITEMSTATE, at, reinterpret_cast<LPARAM>(&check));
   }
   SizeColumns(list);
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
+}
+
+bool RowChecked(HWND list, int row) {
+  const LRESULT state = SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
+  return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
 }
 
 int SelectedRow(HWND list) {

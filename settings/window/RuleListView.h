@@ -1,6 +1,7 @@
 #pragma once
 // The two rule lists of the settings window: one row per rule, with its
-// name, conditions, what it does and its two flags.
+// name, conditions, what it does and its two flags; a check box in each row
+// switches the rule on and off.
 #include <windows.h>
 
 #include "settings/Text.h"
@@ -8,8 +9,12 @@
 
 void SetUpRuleColumns(HWND list);
 
-// Replaces the rows and sizes every column to its content.
-void FillRuleList(HWND list, const Array<const TargetRecord*>& records);
+// Replaces the rows and sizes the columns to their content within the
+// list's width. childCounts (for targets) adds each one's child rules to its name.
+void FillRuleList(HWND list, const Array<const TargetRecord*>& records, const Array<int32_t>* childCounts = nullptr);
+
+// Whether a row's check box is ticked.
+bool RowChecked(HWND list, int row);
 
 // The selected row, or -1.
 int SelectedRow(HWND list);

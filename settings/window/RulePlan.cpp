@@ -183,6 +183,26 @@ RulePlan MovePlan(const RuleList& list, int32_t index, int32_t parent, int direc
   return plan;
 }
 
+RulePlan ImportPlan(const RuleList& list, const Array<TargetRules>& rules, bool replace) {
+  RulePlan plan;
+  if (rules.Empty()) return plan;
+  const int32_t count = static_cast<int32_t>(list.Size());
+  for (size_t i = 0; i < rules.Size(); ++i) {
+    const int32_t at = count + static_cast<int32_t>(i);
+    Push(plan, Insert(at, kNoParent, rules[i].record));
+    const auto& children = rules[i].children;
+    for (size_t k = 0; k < children.Size(); ++k) Push(plan, Insert(static_cast<int32_t>(k), at, children[k]));
+  }
+  SetUndo(plan, Delete(count, kNoParent));
+  plan.undoRepeats = true;
+  plan.undoUntil = plan.steps.Size();
+  if (replace) {
+    for (int32_t i = 0; i < count; ++i) Push(plan, Delete(0, kNoParent));
+  }
+  plan.pick = {replace ? 0 : count, -1};
+  return plan;
+}
+
 void AppendToName(TargetRecord& record, const char* suffix, const LeadByteTable& leads) {
   char* name = RuleName(record);
   const size_t length = strnlen(name, kRuleNameSize);

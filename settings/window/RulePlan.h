@@ -34,6 +34,12 @@ struct RulePlan {
   // Run when a step after the first fails: removes what the first step added.
   bool hasUndo = false;
   RuleStep undo;
+  // The undo is run again until the program refuses it: an import takes
+  // out every target it added, whatever step failed.
+  bool undoRepeats = false;
+  // A refusal from this step on is not undone: the steps from here take out
+  // what the user asked to have replaced, and everything added stays.
+  size_t undoUntil = SIZE_MAX;
   RulePick pick;
   bool complete = true;  // false when memory ran out while making it: run none of it
 };
@@ -53,6 +59,10 @@ RulePlan CopyPlan(const RuleList& list, int32_t index, int32_t parent, const cha
 // Moves a record one place up (-1) or down (+1); an empty plan when it
 // cannot move that way.
 RulePlan MovePlan(const RuleList& list, int32_t index, int32_t parent, int direction);
+
+// The targets of a file (with their children) after the list's own, and
+// with replace the list's own targets deleted once all of them are in.
+RulePlan ImportPlan(const RuleList& list, const Array<TargetRules>& rules, bool replace);
 
 // Appends suffix to a name that is not empty, when the whole suffix fits
 // the name field; otherwise the name stays as it is.

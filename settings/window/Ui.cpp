@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "settings/SettingsFile.h"
 #include "settings/window/RuleFields.h"
 #include "settings/window/WindowIds.h"
 
@@ -101,6 +102,25 @@ TextBuffer ReadNumberText(HWND dialog, int id) {
     const wchar_t c = wide.Data()[i];
     text.Append(c < 0x80 ? static_cast<char>(c) : '?');
   }
+  return text;
+}
+
+TextBuffer FitNameInto(HWND control, UINT format, const char* name) {
+  RECT room = {};
+  GetClientRect(control, &room);
+  HDC dc = GetDC(control);
+  HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  const TextView whole(name, std::strlen(name));
+  const LeadByteTable leads = SystemLeads();
+  TextBuffer text;
+  for (size_t limit = whole.size;; --limit) {
+    text = FormatText(format, ShortenText(whole, limit, leads).CString());
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text.CString(), static_cast<int>(text.Size()), &size);
+    if (size.cx <= room.right - room.left || limit == 0) break;
+  }
+  SelectObject(dc, oldFont);
+  ReleaseDC(control, dc);
   return text;
 }
 

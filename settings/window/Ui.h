@@ -28,6 +28,10 @@ void SetFieldBytes(HWND dialog, int id, const char* field, size_t size);
 // A number field as typed: full-width digits count as digits.
 TextBuffer ReadNumberText(HWND dialog, int id);
 
+// format (a string resource with one %s) with name in it, the name
+// shortened with "…" until the text fits the control's width on one line.
+TextBuffer FitNameInto(HWND control, UINT format, const char* name);
+
 // A message box owned by owner, captioned with the product's name.
 int ShowMessage(HWND owner, const char* text, UINT flags);
 inline int ShowMessage(HWND owner, const TextBuffer& text, UINT flags) { return ShowMessage(owner, text.CString(), flags); }

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "settings/window/RuleFields.h"
 #include "settings/window/RulePlan.h"
@@ -46,7 +47,15 @@ struct PlanCase {
 
 TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing) {
   const RuleList sample = Sample();
+  RuleList file;  // rules read from a file: " X/x1 Y/y1"
+  file.Append(TargetRules{Rule("X"), {}});
+  file[0].children.Append(Rule("x1"));
+  file.Append(TargetRules{Rule("Y"), {}});
+  file[1].children.Append(Rule("y1"));
   const PlanCase cases[] = {
+      {"import adds", ImportPlan(sample, file, false), " A/a1/a2 B C/c1 X/x1 Y/y1", {3, -1}},
+      {"import replaces", ImportPlan(sample, file, true), " X/x1 Y/y1", {0, -1}},
+      {"import into an empty list", ImportPlan(RuleList(), file, true), " X/x1 Y/y1", {0, -1}},
       {"target down", MovePlan(sample, 0, kNoParent, 1), " B A/a1/a2 C/c1", {1, -1}},
       {"target up", MovePlan(sample, 2, kNoParent, -1), " A/a1/a2 C/c1 B", {1, -1}},
       {"middle target down", MovePlan(sample, 1, kNoParent, 1), " A/a1/a2 C/c1 B", {2, -1}},
@@ -72,6 +81,7 @@ TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing)
       {"copy past the end", CopyPlan(sample, 3, kNoParent, "", kLeads), "", {}},
       {"delete a child that is not there", DeletePlan(sample, 0, 7), "", {}},
       {"add a child to no target", AddChildPlan(sample, 3, Rule("x")), "", {}},
+      {"import of no rules", ImportPlan(sample, RuleList(), true), "", {}},
   };
   for (const PlanCase& c : cases) {
     SCOPED_TRACE(c.label);
@@ -82,18 +92,28 @@ TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing)
     }
     EXPECT_EQ(c.plan.pick.target, c.pick.target);
     EXPECT_EQ(c.plan.pick.child, c.pick.child);
-    const bool removes = std::strncmp(c.label, "delete", 6) == 0 || std::strncmp(c.label, "edit", 4) == 0;
+    const bool removes = std::strncmp(c.label, "delete", 6) == 0 || std::strncmp(c.label, "edit", 4) == 0 ||
+                         std::strstr(c.label, "import") != nullptr;
+    const RuleList start = std::strstr(c.label, "empty") ? RuleList() : Sample();
     for (size_t failing = 0; failing <= c.plan.steps.Size(); ++failing) {
       SCOPED_TRACE("cut after step " + std::to_string(failing));
-      RuleList list = Sample();
+      RuleList list = std::strstr(c.label, "empty") ? RuleList() : Sample();
       for (size_t k = 0; k < failing; ++k) ASSERT_TRUE(ApplyStep(list, c.plan.steps[k]));
       if (!removes) {
         for (const char* name : {" A", "/a1", "/a2", " B", " C/c1"}) EXPECT_NE(Describe(list).find(name), std::string::npos);
       }
-      if (failing > 0 && failing < c.plan.steps.Size()) {
-        ASSERT_TRUE(c.plan.hasUndo && ApplyStep(list, c.plan.undo));
+      if (failing == c.plan.steps.Size()) {
+        EXPECT_EQ(Describe(list), c.expected);
+      } else if (failing < c.plan.undoUntil) {
+        if (failing > 0) {
+          ASSERT_TRUE(c.plan.hasUndo && ApplyStep(list, c.plan.undo));
+        }
+        while (failing > 0 && c.plan.undoRepeats && ApplyStep(list, c.plan.undo)) {
+        }
+        EXPECT_EQ(Describe(list), Describe(start));
+      } else {
+        EXPECT_NE(Describe(list).find(" X/x1 Y/y1"), std::string::npos) << "an imported rule was lost";
       }
-      EXPECT_EQ(Describe(list), failing == c.plan.steps.Size() ? c.expected : Describe(sample));
     }
   }
 }
@@ -176,6 +196,44 @@ TEST(RuleFields, NumbersByTheirModesRangeAndFullWidthDigits) {
   const std::string title = std::string(127, 'x') + "\x83\x41";
   EXPECT_EQ(FitPatternText(title.c_str(), 128, kLeads, cut).size, 127u);
   EXPECT_TRUE(cut);
+}
+
+TEST(RuleFields, LongNamesEndInAnEllipsisAtAWholeCharacterAndColumnsShareTheRoom) {
+  const struct {
+    const char* label;
+    std::string text;
+    size_t limit;
+    std::string expected;
+  } names[] = {
+      {"fits", "Notepad", 7, "Notepad"},
+      {"one byte over", "Notepad", 6, "Note\x81\x63"},
+      {"cut before a double-byte character", "ab\x83\x41\x83\x43", 5, "ab\x81\x63"},
+      {"cut after a double-byte character", "ab\x83\x41\x83\x43x", 6, "ab\x83\x41\x81\x63"},
+      {"no room but the ellipsis", "abc", 2, "\x81\x63"},
+  };
+  for (const auto& n : names) {
+    SCOPED_TRACE(n.label);
+    EXPECT_EQ(std::string(ShortenText(TextView(n.text.data(), n.text.size()), n.limit, kLeads).CString()), n.expected);
+  }
+  // Widths of name, class, title, action and the two fixed flag columns.
+  const struct {
+    const char* label;
+    std::vector<int32_t> widths;
+    int32_t room;
+    std::vector<int32_t> expected;
+  } columns[] = {
+      {"all fit", {50, 60, 70, 80, 40, 50}, 400, {50, 60, 70, 80, 40, 50}},
+      {"the widest gives way", {50, 60, 70, 300, 40, 50}, 400, {50, 60, 70, 130, 40, 50}},
+      {"two wide ones share", {200, 60, 70, 300, 40, 50}, 400, {90, 60, 70, 90, 40, 50}},
+      {"all wide: equal shares", {200, 200, 200, 200, 40, 50}, 410, {80, 80, 80, 80, 40, 50}},
+      {"never below the floor", {200, 200, 200, 200, 40, 50}, 100, {30, 30, 30, 30, 40, 50}},
+  };
+  for (const auto& c : columns) {
+    SCOPED_TRACE(c.label);
+    std::vector<int32_t> widths = c.widths;
+    FitColumns(widths.data(), widths.size(), 4, c.room, 30);
+    EXPECT_EQ(widths, c.expected);
+  }
 }
 
 }  // namespace

@@ -314,7 +314,11 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_TRUE(WaitFor([&] { return ThreadOf(editor).hwndCapture != editor; })) << "the finder kept the mouse";
   EXPECT_EQ(FieldText(editor, IDC_CLASS), "PlenaraFinderTop");
   EXPECT_EQ(FieldText(editor, IDC_TITLE), frameTitle);
-  EXPECT_EQ(SendDlgItemMessageA(editor, IDC_TITLE_MODE, CB_GETCURSEL, 0, 0), kMatchEquals);
+  // The title is offered, not made a condition: it changes with the document shown.
+  EXPECT_EQ(SendDlgItemMessageA(editor, IDC_CLASS_MODE, CB_GETCURSEL, 0, 0), kMatchEquals);
+  EXPECT_EQ(SendDlgItemMessageA(editor, IDC_TITLE_MODE, CB_GETCURSEL, 0, 0), kMatchAny);
+  SendDlgItemMessageA(editor, IDC_TITLE_MODE, CB_SETCURSEL, kMatchEquals, 0);
+  SendMessageA(editor, WM_COMMAND, MAKEWPARAM(IDC_TITLE_MODE, CBN_SELCHANGE), 0);
   fixture.DestroyAll();
   // Exit with a message box over the editor over the window and the about box, both in a keyboard move
   // (which ends only on a key): prompt, and it saves (the file is removed first; the restart reads it).
@@ -341,6 +345,214 @@ TEST(SettingsWindow, AUsersSession) {
   expectList();
   EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
   EXPECT_EQ(BlockView()->activeSettings.reapplyOnWorkAreaChange, 0);
+}
+
+// A list view of the program's settings window, reached through memory in the program's process:
+// a row's cell, its check box, its selection.
+class RemoteList {
+ public:
+  RemoteList(HANDLE process, HWND list) : process_(process), list_(list) {
+    memory_ = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+  }
+  ~RemoteList() { VirtualFreeEx(process_, memory_, 0, MEM_RELEASE); }
+  RemoteList(const RemoteList&) = delete;
+  RemoteList& operator=(const RemoteList&) = delete;
+  std::string Cell(int row, int column) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = memory_ + 1024;
+    item.cchTextMax = 1024;
+    Call(LVM_GETITEMTEXTA, row, item);
+    char text[1024] = {};
+    ReadProcessMemory(process_, memory_ + 1024, text, sizeof text - 1, nullptr);
+    return text;
+  }
+  void SetState(int row, UINT mask, UINT state) {
+    LVITEMA item = {};
+    item.stateMask = mask;
+    item.state = state;
+    Call(LVM_SETITEMSTATE, row, item);
+  }
+  void Check(int row, bool on) { SetState(row, LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(on ? 2 : 1)); }
+  void Select(int row) { SetState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED); }
+
+ private:
+  void Call(UINT message, int row, const LVITEMA& item) {
+    WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+    SendMessageA(list_, message, row, reinterpret_cast<LPARAM>(memory_));
+  }
+  HANDLE process_;
+  HWND list_;
+  char* memory_ = nullptr;
+};
+void Choose(HWND editor, int id, int choice) {
+  SendDlgItemMessageA(editor, id, CB_SETCURSEL, choice, 0);
+  SendMessageA(editor, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(editor, id)));
+}
+// The standard file dialog owned by owner, given a file name and confirmed.
+bool ChooseFile(HWND owner, const std::string& path) {
+  HWND dialog = WaitOwnedWindow(owner, IDOK);
+  if (!dialog) return false;
+  for (int name : {0x47C, 0x480}) SetDlgItemTextA(dialog, name, path.c_str());  // cmb13, edt1
+  Click(dialog, IDOK);
+  return WaitGone(dialog);
+}
+// The lists' menu, opened from the keyboard on the selected row; item chosen by its mnemonic.
+bool ChooseFromMenu(HWND settings, int listId, char mnemonic, const char* picture = nullptr) {
+  PostMessageA(settings, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(GetDlgItem(settings, listId)), -1);
+  HWND menu = nullptr;
+  if (!WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); })) return false;
+  if (picture) SavePicture(picture, settings, menu);
+  PostMessageA(menu, WM_CHAR, mnemonic, 0);
+  return WaitFor([&] { return !IsWindowVisible(menu); });
+}
+
+// What tripped a new user, and the additions: a rule for every window asks first; "equals" with no text
+// and a bad interval are refused with a word, a greyed field is not; apply now acts again on a window a
+// once-only rule had handled; the columns fit; the menu and the check box switch a rule in the program;
+// an export imported again in place of the list gives the same settings file.
+TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
+  Fixture& fixture = SharedFixture();
+  HWND moved = fixture.Ready() ? fixture.Top("PlenaraApplyNow", "apply now", Box{500, 300, 200, 150}) : nullptr;
+  PlenaraInstance plenara(Companion::kReal);
+  ASSERT_TRUE(moved && StartReal(plenara));
+  const auto held = [&] { return ProgramRules(plenara.Process().Handle()); };
+  HWND settings = OpenWindow(plenara, kCmdSettings);
+  ASSERT_NE(settings, nullptr);
+  HWND editor = OpenEditor(settings);
+  ASSERT_NE(editor, nullptr);
+  // Closing or minimizing whatever window there is: asked first, "no" is the default and saves nothing.
+  for (const auto& [close, size] : {std::pair<bool, int>{true, 0}, std::pair<bool, int>{false, kSizeMinimize}}) {
+    ASSERT_TRUE(SetCheck(editor, IDC_CLOSE_WINDOW, close));
+    Choose(editor, IDC_SIZE_ACTION, size);
+    Click(editor, IDOK);
+    HWND question = WaitOwnedWindow(editor, IDNO);
+    ASSERT_NE(question, nullptr) << "no question for a rule that acts on every window";
+    EXPECT_EQ(ThreadOf(question).hwndFocus, GetDlgItem(question, IDNO)) << "\"no\" is not the default";
+    if (close) {
+      EXPECT_TRUE(SavePicture("rule-editor-every-window.png", editor, question));
+    }
+    Click(question, IDNO);
+    ASSERT_TRUE(WaitGone(question));
+    EXPECT_TRUE(IsWindowVisible(editor));
+  }
+  ASSERT_TRUE(held().empty());
+  Choose(editor, IDC_SIZE_ACTION, 0);
+  // "Equals" with no text is refused with a message.
+  Choose(editor, IDC_CLASS_MODE, kMatchEquals);
+  EXPECT_NE(FieldText(editor, IDC_RULE_STATUS), "");
+  Click(editor, IDOK);
+  ASSERT_TRUE(Answer(editor, IDOK)) << "no word on an empty \"equals\"";
+  // Text too long for a title, in a greyed field: no condition, so nothing to refuse.
+  SetDlgItemTextA(editor, IDC_CLASS, "PlenaraApplyNow");
+  SetDlgItemTextW(editor, IDC_TITLE, std::wstring(65, L'窓').c_str());
+  EXPECT_EQ(FieldText(editor, IDC_RULE_STATUS), "");
+  ASSERT_TRUE(SetCheck(editor, IDC_POSITION, true));
+  for (int id : {IDC_X_ANCHOR, IDC_Y_ANCHOR}) Choose(editor, id, kAnchorNear);
+  Click(editor, IDOK);
+  ASSERT_TRUE(WaitGone(editor)) << FieldText(editor, IDC_RULE_STATUS);
+  ASSERT_TRUE(WaitFor([&] { return held().size() == 1; }));
+  EXPECT_EQ(held()[0].record.titlePattern[0], '\0');
+  // The once-only rule puts the window in the corner; moved away, it stays, until apply now.
+  RECT work = {};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  const Box corner = {work.left, work.top, 200, 150};
+  ASSERT_TRUE(WaitFor([&] { return BoxOf(moved) == corner; }, 20000));
+  SetWindowPos(moved, nullptr, 500, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_FALSE(WaitFor([&] { return BoxOf(moved) == corner; }, 1500)) << "the once-only rule acted again";
+  Click(settings, IDC_APPLY_NOW);
+  EXPECT_TRUE(WaitFor([&] { return BoxOf(moved) == corner; }, 20000)) << "apply now did not act";
+  // An interval out of range is reported when the window closes, which stays open.
+  SetDlgItemTextA(settings, IDC_INTERVAL, "10");
+  Click(settings, IDCANCEL);
+  ASSERT_TRUE(Answer(settings, IDOK)) << "no word on the interval";
+  EXPECT_TRUE(IsWindowVisible(settings));
+  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, kDefaultInterval);
+  SetDlgItemTextA(settings, IDC_INTERVAL, "500");
+  // A rule with long texts: every column in sight at the default size, the texts narrowed, not the flags.
+  TargetRecord wide = NewRule(std::wstring(60, L'名').c_str(), std::string(120, 'C').c_str(), kMatchBegins);
+  wide.sizeAction = kSizeSet;
+  wide.widthSpec = {kSizePercent, {}, 50};
+  wide.positionAction = kPositionSet;
+  wide.ySpec = {kAnchorFar, kOffsetPercent, {}, 25};
+  AddThroughEditor(settings, IDC_TARGET_ADD, wide);
+  // Once the window shows it too: it selects the new rule after the program has it.
+  ASSERT_TRUE(WaitFor([&] { return held().size() == 2 && Rows(settings) == 2 && SelectedRow(settings) == 1; }));
+  HWND list = GetDlgItem(settings, IDC_TARGETS);
+  RECT client = {};
+  GetClientRect(list, &client);
+  LRESULT total = 0;
+  for (int column = 0; column < 6; ++column) {
+    const LRESULT width = SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+    EXPECT_GE(width, 40) << "column " << column;
+    total += width;
+  }
+  EXPECT_LE(total, client.right) << "a horizontal scroll bar hides the last columns";
+  // A child rule of the first rule shows as a count in its row.
+  RemoteList rows(plenara.Process().Handle(), list);
+  rows.Select(0);
+  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 0; }));
+  AddThroughEditor(settings, IDC_CHILD_ADD, NewRule(L"子", "Child", kMatchEquals));
+  ASSERT_TRUE(WaitFor([&] { return held()[0].children.size() == 1; }));
+  EXPECT_TRUE(WaitFor([&] { return rows.Cell(0, 0) == Ansi(L"(名前なし) (子ウィンドウのルール 1)"); })) << rows.Cell(0, 0);
+  // The menu switches the rule off, the check box on again: read back from the program.
+  rows.Select(1);
+  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 1; }));
+  ASSERT_TRUE(ChooseFromMenu(settings, IDC_TARGETS, 'N', "settings-window-menu.png"));
+  EXPECT_TRUE(WaitFor([&] { return held()[1].record.enabled == 0; })) << "the menu did not switch the rule off";
+  // The program has it before the window shows it: the box is clicked once the row says so.
+  ASSERT_TRUE(WaitFor([&] { return rows.Cell(1, 4) == Ansi(L"いいえ"); })) << rows.Cell(1, 4);
+  rows.Check(1, true);
+  EXPECT_TRUE(WaitFor([&] { return held()[1].record.enabled == 1; })) << "the check box did not switch it on";
+  ASSERT_TRUE(WaitFor([&] { return rows.Cell(1, 4) == Ansi(L"はい"); }));
+  rows.Check(0, false);
+  EXPECT_TRUE(WaitFor([&] { return held()[0].record.enabled == 0 && held()[1].record.enabled == 1; }));
+  ASSERT_TRUE(ChooseFromMenu(settings, IDC_TARGETS, 'O'));
+  EXPECT_TRUE(WaitFor([&] { return held().size() == 2 && held()[1].children.size() == 1; })) << "not moved down";
+  // Export, then import in place of the list: the settings file is the same, byte for byte.
+  const std::string ini = plenara.Dir().File("Plenara.ini"), exported = plenara.Dir().File("exported.ini");
+  ASSERT_TRUE(WaitFor([&] { return ReadWholeFile(ini).find("[2.1]") != std::string::npos; }));
+  const std::string before = ReadWholeFile(ini);
+  Click(settings, IDC_EXPORT);
+  ASSERT_TRUE(ChooseFile(settings, exported));
+  ASSERT_TRUE(WaitFor([&] { return !ReadWholeFile(exported).empty(); }));
+  // A file without rules changes nothing.
+  const std::string stray = plenara.Dir().File("stray.ini");
+  WriteWholeFile(stray, "not a settings file\r\n");
+  Click(settings, IDC_IMPORT);
+  ASSERT_TRUE(ChooseFile(settings, stray));
+  ASSERT_TRUE(Answer(settings, IDOK));
+  // A damaged file: asked whether to take it with safe values in place of what cannot be read; "no" changes nothing.
+  const std::string damaged = plenara.Dir().File("damaged.ini");
+  WriteWholeFile(damaged, "[1]\r\nName=\"x\"\r\nSize=sideways\r\n");
+  Click(settings, IDC_IMPORT);
+  ASSERT_TRUE(ChooseFile(settings, damaged));
+  ASSERT_TRUE(Answer(settings, IDNO)) << "no question for a damaged file";
+  EXPECT_EQ(held().size(), 2u);
+  Click(settings, IDC_IMPORT);
+  ASSERT_TRUE(ChooseFile(settings, exported));
+  HWND choice = WaitOwnedWindow(settings, IDC_IMPORT_REPLACE);
+  ASSERT_NE(choice, nullptr);
+  ASSERT_TRUE(SetCheck(choice, IDC_IMPORT_REPLACE, true));
+  EXPECT_TRUE(SavePicture("import-choice.png", choice));
+  const std::vector<HeldTarget> exportedRules = held();
+  Click(choice, IDOK);
+  ASSERT_TRUE(WaitGone(choice));
+  ASSERT_TRUE(WaitFor([&] { return FieldText(settings, IDC_STATUS) == Ansi(L"ルール 2 件を読み込みました。"); }))
+      << FieldText(settings, IDC_STATUS);
+  EXPECT_EQ(ReadWholeFile(ini), before);
+  const std::vector<HeldTarget> imported = held();
+  ASSERT_EQ(imported.size(), exportedRules.size());
+  for (size_t i = 0; i < imported.size(); ++i) EXPECT_TRUE(Same(imported[i].record, exportedRules[i].record)) << i;
+  // Added after the list's own, the same rules come twice.
+  Click(settings, IDC_IMPORT);
+  ASSERT_TRUE(ChooseFile(settings, exported));
+  choice = WaitOwnedWindow(settings, IDC_IMPORT_REPLACE);
+  ASSERT_NE(choice, nullptr);
+  Click(choice, IDOK);
+  EXPECT_TRUE(WaitFor([&] { return held().size() == 4 && Same(held()[3].record, exportedRules[1].record); }));
+  PostMessageA(settings, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(WaitGone(settings));
 }
 
 // The program's real main window on a thread of this process (which exports OpenSharedMemory and
