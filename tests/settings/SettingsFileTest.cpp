@@ -82,15 +82,44 @@ std::string Utf16(const std::string& ansi, bool bigEndian, bool withMark) {
   return bytes;
 }
 
-std::string Utf8(const std::string& ansi) {
+std::string Utf8(const std::string& ansi, bool withMark = true) {
   const std::wstring wide = Wide(ansi);
   std::string utf8(wide.size() * 3, '\0');
   utf8.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0],
                                   static_cast<int>(utf8.size()), nullptr, nullptr));
-  return "\xEF\xBB\xBF" + utf8;
+  return (withMark ? "\xEF\xBB\xBF" : "") + utf8;
 }
 
-std::string Utf8NoMark(const std::string& ansi) { return Utf8(ansi).substr(3); }
+// The file read back through the loader, which must find it whole and undamaged.
+SettingsModel Reread(const std::string& path) {
+  LoadedFile loaded;
+  SettingsModel model;
+  LoadSettingsFile(path.c_str(), model, loaded);
+  EXPECT_EQ(loaded.read, FileRead::kRead);
+  EXPECT_FALSE(loaded.report.damaged);
+  return model;
+}
+
+// Two starts on a file that stays damaged: each repairs it, the first keeps one copy and the second finds
+// it kept. check sees each start's block. Returns the copy's name.
+std::string StartTwice(const std::string& path, const std::function<size_t()>& copies,
+                       const std::function<void(TestBlock&, int)>& check) {
+  std::string first;
+  for (int start = 0; start < 2; ++start) {
+    SCOPED_TRACE(start);
+    TestBlock block(path);
+    ReadSettingIntoBlock(block);
+    const CompanionState state = LoadCompanionState(block);
+    EXPECT_EQ(state.loadStatus, kLoadRepaired);
+    EXPECT_EQ(state.copyBeforeSave, 0);
+    EXPECT_NE(state.damagedCopy[0], '\0');
+    if (start == 0) first = state.damagedCopy;
+    EXPECT_EQ(std::string(state.damagedCopy), first);
+    EXPECT_EQ(copies(), 1u);
+    check(block, start);
+  }
+  return first;
+}
 
 // The name a copy made at local time t + seconds would take first.
 std::string CopyNameAt(const SYSTEMTIME& t, int seconds) {
@@ -135,11 +164,11 @@ TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
       {"UTF-16 without a mark: NULs dropped, the rest read", Utf16(clean, false, false), true, 1,
        [](const SharedBlock& b) { EXPECT_STREQ(TargetsOf(&b)[0].record.classPattern, "Edit"); }},
       {"UTF-8 with its mark", Utf8(clean), false, 1, isEdit},
-      {"UTF-8 without a mark", Utf8NoMark(clean), false, 1, isEdit},
+      {"UTF-8 without a mark", Utf8(clean, false), false, 1, isEdit},
       // "ﾃｽ" in code page 932 is C3 BD, valid UTF-8 for a character code page 932 lacks.
       {"code page 932 half-width katakana that is valid UTF-8 too", settings + "[1]\r\nName=\xC3\xBD\r\n", true, 1,
        [](const SharedBlock& b) { EXPECT_STREQ(RuleName(TargetsOf(&b)[0].record), "\xC3\xBD"); }},
-      {"UTF-8 without a mark, one short name", Utf8NoMark(settings + "[1]\r\nName=\x82\xA0\r\n"), true, 1,
+      {"UTF-8 without a mark, one short name", Utf8(settings + "[1]\r\nName=\x82\xA0\r\n", false), true, 1,
        [](const SharedBlock& b) { EXPECT_STREQ(RuleName(TargetsOf(&b)[0].record), "\x82\xA0"); }},
       {"UTF-8 with a character code page 932 lacks", Utf8(settings) + "[1]\r\nName=\"\xF0\x9F\x98\x80 face\"\r\n", true, 1,
        [](const SharedBlock& b) { EXPECT_NE(std::strstr(RuleName(TargetsOf(&b)[0].record), " face"), nullptr); }},
@@ -163,11 +192,12 @@ TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
   // Reading writes nothing outside the settings file's folder: not even a
   // converted copy in the temporary folder.
   ScratchDir temp("settings-temp");
-  char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
-  GetEnvironmentVariableA("TMP", savedTmp, MAX_PATH);
-  GetEnvironmentVariableA("TEMP", savedTemp, MAX_PATH);
-  SetEnvironmentVariableA("TMP", temp.Path().c_str());
-  SetEnvironmentVariableA("TEMP", temp.Path().c_str());
+  const char* const tempNames[] = {"TMP", "TEMP"};
+  char saved[2][MAX_PATH] = {};
+  for (int i = 0; i < 2; ++i) {
+    GetEnvironmentVariableA(tempNames[i], saved[i], MAX_PATH);
+    SetEnvironmentVariableA(tempNames[i], temp.Path().c_str());
+  }
   HANDLE watch = FindFirstChangeNotificationA(temp.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
   ASSERT_NE(watch, INVALID_HANDLE_VALUE);
   std::set<std::string> kept;
@@ -192,8 +222,7 @@ TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
     EXPECT_EQ(DamagedCopies(dir.Path()).size(), kTakenSeconds + kept.size());
   }
   for (int s = 0; s < kTakenSeconds; ++s) EXPECT_EQ(ReadWholeFile(dir.File(CopyNameAt(start, s))), "taken");
-  SetEnvironmentVariableA("TMP", savedTmp[0] ? savedTmp : nullptr);
-  SetEnvironmentVariableA("TEMP", savedTemp[0] ? savedTemp : nullptr);
+  for (int i = 0; i < 2; ++i) SetEnvironmentVariableA(tempNames[i], saved[i][0] ? saved[i] : nullptr);
   EXPECT_EQ(WaitForSingleObject(watch, 0), static_cast<DWORD>(WAIT_TIMEOUT));
   ASSERT_TRUE(WriteWholeFile(temp.File("probe"), "x"));  // the watch does see a file made there
   EXPECT_EQ(WaitForSingleObject(watch, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
@@ -201,7 +230,7 @@ TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsRead) {
 
   // A file without a mark read as UTF-8 is saved in code page 932, the
   // original kept as the .bak.
-  const std::string utf8 = Utf8NoMark(clean);
+  const std::string utf8 = Utf8(clean, false);
   ASSERT_TRUE(WriteWholeFile(path, utf8));
   TestBlock block(path);
   ReadSettingIntoBlock(block);
@@ -335,23 +364,13 @@ TEST(SettingsFile, AFileFarPastAnyRealUseIsNotReadAndIsKeptOnceAsADamagedCopy) {
   std::string huge = "[Settings]\r\nInterval=700\r\n";
   huge.resize(kMaxSettingsFileBytes + 1, ';');
   ASSERT_TRUE(WriteWholeFile(path, huge));
-  std::string first;
-  for (int start = 0; start < 2; ++start) {
-    SCOPED_TRACE(start);
-    TestBlock block(path);
-    ReadSettingIntoBlock(block);
-    const CompanionState state = LoadCompanionState(block);
-    EXPECT_EQ(state.loadStatus, kLoadRepaired);
-    EXPECT_EQ(state.copyBeforeSave, 0);
+  const std::string first = StartTwice(path, [&] { return DamagedCopies(dir.Path()).size(); }, [](TestBlock& block, int start) {
     EXPECT_EQ(block.activeSettings.monitorInterval, kDefaultInterval);
     EXPECT_EQ(block.openSettingsAtStart, 0);
-    if (start == 0) first = state.damagedCopy;
-    EXPECT_EQ(std::string(state.damagedCopy), first);
-    EXPECT_EQ(DamagedCopies(dir.Path()).size(), 1u);
     if (start == 1) {
       EXPECT_TRUE(WriteSettingFromBlock(block));
     }
-  }
+  });
   EXPECT_TRUE(ReadWholeFile(dir.File(std::string(kIni) + "." + first)) == huge);
   EXPECT_TRUE(ReadWholeFile(dir.File(kBak)) == huge);
   EXPECT_LT(ReadWholeFile(path).size(), 1000u);
@@ -359,16 +378,31 @@ TEST(SettingsFile, AFileFarPastAnyRealUseIsNotReadAndIsKeptOnceAsADamagedCopy) {
 
 struct LaterSave {
   std::string path, text;
-  bool saved;
 };
 
 DWORD WINAPI SaveLater(void* param) {
   auto* later = static_cast<LaterSave*>(param);
-  later->saved = SaveSettingsText(later->path.c_str(), TextView(later->text.data(), later->text.size()));
-  return 0;
+  return SaveSettingsText(later->path.c_str(), TextView(later->text.data(), later->text.size()));
 }
 
 DWORD WINAPI SaveBlock(void* block) { return WriteSettingFromBlock(*static_cast<TestBlock*>(block)); }
+
+// A save on a thread while the lock named name is held: it waits far longer than a save takes (and far
+// shorter than a saver waits) until meanwhile has run and the lock is let go. Returns what it returned.
+DWORD SaveWhileHeld(const char* name, LPTHREAD_START_ROUTINE save, void* param, const std::function<void()>& meanwhile) {
+  HANDLE held = CreateMutexA(nullptr, TRUE, name);
+  HANDLE thread = held ? CreateThread(nullptr, 0, save, param, 0, nullptr) : nullptr;
+  EXPECT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 3000), static_cast<DWORD>(WAIT_TIMEOUT));
+  meanwhile();
+  ReleaseMutex(held);
+  EXPECT_EQ(WaitForSingleObject(thread, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD saved = 0;
+  GetExitCodeThread(thread, &saved);
+  CloseHandle(thread);
+  CloseHandle(held);
+  return saved;
+}
 
 TEST(SettingsFile, ASaveWaitsWhileAnotherSaverHoldsTheFileUnderAnySpelling) {
   ScratchDir dir("settings-lock");
@@ -379,19 +413,8 @@ TEST(SettingsFile, ASaveWaitsWhileAnotherSaverHoldsTheFileUnderAnySpelling) {
   ASSERT_NE(upper, path);
   char name[kMutexNameSize];
   SaveMutexName(upper.c_str(), name);
-  HANDLE held = CreateMutexA(nullptr, TRUE, name);
-  ASSERT_NE(held, nullptr);
-  LaterSave later{path, "; later\r\n", false};
-  HANDLE thread = CreateThread(nullptr, 0, SaveLater, &later, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
-  // Far longer than a save takes, far shorter than a saver waits.
-  EXPECT_EQ(WaitForSingleObject(thread, 3000), static_cast<DWORD>(WAIT_TIMEOUT));
-  EXPECT_EQ(ReadWholeFile(path), "; first\r\n");
-  ReleaseMutex(held);
-  EXPECT_EQ(WaitForSingleObject(thread, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
-  CloseHandle(thread);
-  CloseHandle(held);
-  EXPECT_TRUE(later.saved);
+  LaterSave later{path, "; later\r\n"};
+  EXPECT_EQ(SaveWhileHeld(name, SaveLater, &later, [&] { EXPECT_EQ(ReadWholeFile(path), "; first\r\n"); }), 1u);
   EXPECT_EQ(ReadWholeFile(path), later.text);
   EXPECT_EQ(ReadWholeFile(path + ".bak"), "; first\r\n");
 
@@ -403,23 +426,9 @@ TEST(SettingsFile, ASaveWaitsWhileAnotherSaverHoldsTheFileUnderAnySpelling) {
   ReadSettingIntoBlock(block);
   ASSERT_EQ(LoadCompanionState(block).loadStatus, kLoadClean);
   block.activeSettings.monitorInterval = 750;
-  held = CreateMutexA(nullptr, TRUE, name);
-  ASSERT_NE(held, nullptr);
-  thread = CreateThread(nullptr, 0, SaveBlock, &block, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
-  EXPECT_EQ(WaitForSingleObject(thread, 3000), static_cast<DWORD>(WAIT_TIMEOUT));
-  block.activeSettings.monitorInterval = 900;  // what the other save wrote meanwhile
-  ReleaseMutex(held);
-  EXPECT_EQ(WaitForSingleObject(thread, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
-  DWORD saved = 0;
-  GetExitCodeThread(thread, &saved);
-  CloseHandle(thread);
-  CloseHandle(held);
-  EXPECT_EQ(saved, 1u);
-  LoadedFile loaded;
-  SettingsModel reread;
-  LoadSettingsFile(path.c_str(), reread, loaded);
-  EXPECT_EQ(reread.general.monitorInterval, 900);
+  // 900 is what the other save wrote meanwhile.
+  EXPECT_EQ(SaveWhileHeld(name, SaveBlock, &block, [&] { block.activeSettings.monitorInterval = 900; }), 1u);
+  EXPECT_EQ(Reread(path).general.monitorInterval, 900);
 }
 
 std::wstring LongName(const std::string& path) {
@@ -452,19 +461,7 @@ TEST(SettingsFile, ALongPathKeepsItsCopyAndSavesAndAFileThatStaysDamagedGetsOneC
   const std::string damaged = "[Settings]\r\nInterval=10\r\n";
   ASSERT_TRUE(WriteWholeFile(path, damaged));
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
-  std::string first;
-  for (int start = 0; start < 2; ++start) {
-    SCOPED_TRACE(start);
-    TestBlock block(path);
-    ReadSettingIntoBlock(block);
-    const CompanionState state = LoadCompanionState(block);
-    EXPECT_EQ(state.loadStatus, kLoadRepaired);
-    EXPECT_EQ(state.copyBeforeSave, 0);
-    EXPECT_NE(state.damagedCopy[0], '\0');
-    if (start == 0) first = state.damagedCopy;
-    EXPECT_EQ(std::string(state.damagedCopy), first);
-    ASSERT_EQ(LongCopies(path).size(), 1u);
-  }
+  StartTwice(path, [&] { return LongCopies(path).size(); }, [](TestBlock&, int) {});
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   TestBlock block(path);
   ReadSettingIntoBlock(block);
@@ -472,11 +469,7 @@ TEST(SettingsFile, ALongPathKeepsItsCopyAndSavesAndAFileThatStaysDamagedGetsOneC
   block.activeSettings.monitorInterval = 800;
   EXPECT_TRUE(WriteSettingFromBlock(block));
   EXPECT_TRUE(ReadWholeFile(path + ".bak") == damaged);
-  LoadedFile loaded;
-  SettingsModel reread;
-  LoadSettingsFile(path.c_str(), reread, loaded);
-  EXPECT_FALSE(loaded.report.damaged);
-  EXPECT_EQ(reread.general.monitorInterval, 800);
+  EXPECT_EQ(Reread(path).general.monitorInterval, 800);
   const std::vector<std::wstring> copies = LongCopies(path);
   ASSERT_EQ(copies.size(), 1u);
   const std::wstring copy = LongName(folder) + copies[0];
@@ -548,10 +541,7 @@ TEST(SettingsFile, ADamagedFileIsReadAsFarAsItGoesKeptAsItWasAndNeverHalfReplace
   // The next save works, reads back clean and leaves the copy alone.
   ASSERT_TRUE(WriteSettingFromBlock(block));
   EXPECT_TRUE(ReadWholeFile(dir.File(kBak)) == bytes);
-  LoadedFile loaded;
-  SettingsModel reread;
-  LoadSettingsFile(path.c_str(), reread, loaded);
-  EXPECT_FALSE(loaded.report.damaged);
+  const SettingsModel reread = Reread(path);
   EXPECT_EQ(reread.general.monitoringEnabled, 1);
   EXPECT_EQ(ModelDifference(ModelOfBlock(block), reread), "");
   EXPECT_TRUE(ReadWholeFile(dir.File(copy)) == bytes);
@@ -600,12 +590,7 @@ TEST(Module, ReadAndWrittenAHundredTimesKeepsTheFileAndLeavesNothingBehind) {
   EXPECT_TRUE(FilesIn(dir.Path()).empty());
   EXPECT_TRUE(CallCompanion("WriteSetting"));
   EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{kIni});
-  LoadedFile first;
-  SettingsModel written;
-  LoadSettingsFile(ini.c_str(), written, first);
-  EXPECT_EQ(first.read, FileRead::kRead);
-  EXPECT_FALSE(first.report.damaged);
-  EXPECT_EQ(ModelDifference(SettingsModel{}, written), "");
+  EXPECT_EQ(ModelDifference(SettingsModel{}, Reread(ini)), "");
 
   SystemCharset charset;
   const std::string text = FormatText(SampleModel(), charset.Get());

@@ -52,6 +52,9 @@ HWND WaitOwnedWindow(HWND owner, int controlId) {
   }, 15000);
   return found;
 }
+bool FileHas(const std::string& path, const char* text) {
+  return WaitFor([&] { return ReadWholeFile(path).find(text) != std::string::npos; });
+}
 bool WaitGone(HWND window) { return WaitFor([&] { return !IsWindow(window); }, 15000); }
 // A click that may open a modal window, so it is posted, not sent.
 void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
@@ -130,6 +133,11 @@ std::vector<HeldTarget> ProgramRules(HANDLE process) {
   }
   return rules;
 }
+RECT WorkArea() {
+  RECT work = {};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  return work;
+}
 bool Same(const TargetRecord& a, const TargetRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 TargetRecord NewRule(const wchar_t* name, const char* className = "", uint8_t classMatch = kMatchAny) {
   TargetRecord rule = DefaultRule();
@@ -137,6 +145,10 @@ TargetRecord NewRule(const wchar_t* name, const char* className = "", uint8_t cl
   std::strncpy(rule.classPattern, className, kMaxPatternBytes);
   rule.classMatch = classMatch;
   return rule;
+}
+void Choose(HWND editor, int id, int choice) {
+  SendDlgItemMessageA(editor, id, CB_SETCURSEL, choice, 0);
+  SendMessageA(editor, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(editor, id)));
 }
 // Opens the editor with a click on button, types the fields of r that this test sets and confirms.
 void AddThroughEditor(HWND window, int button, const TargetRecord& r) {
@@ -148,10 +160,7 @@ void AddThroughEditor(HWND window, int button, const TargetRecord& r) {
   const std::pair<int, int> choices[] = {{IDC_CLASS_MODE, r.classMatch},     {IDC_TITLE_MODE, r.titleMatch},
                                          {IDC_SIZE_ACTION, r.sizeAction},    {IDC_WIDTH_MODE, r.widthSpec.mode},
                                          {IDC_Y_ANCHOR, r.ySpec.anchor},     {IDC_Y_OFFSET, r.ySpec.offsetKind}};
-  for (const auto& [id, choice] : choices) {
-    SendDlgItemMessageA(editor, id, CB_SETCURSEL, choice, 0);
-    SendMessageA(editor, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(editor, id)));
-  }
+  for (const auto& [id, choice] : choices) Choose(editor, id, choice);
   const std::pair<int, int> checks[] = {{IDC_POSITION, r.positionAction}, {IDC_CLOSE_WINDOW, r.close},
                                         {IDC_ENABLED, r.enabled}, {IDC_APPLY_ONCE, r.applyOnce}};
   for (const auto& [id, on] : checks) ASSERT_TRUE(SetCheck(editor, id, on != 0));
@@ -170,15 +179,6 @@ DWORD HandleCount(HANDLE process) {
                              DUPLICATE_SAME_ACCESS) && CloseHandle(copy);
   }
   return count;
-}
-std::string Cell(HWND list, int row, int column) {
-  char text[256] = {};
-  LVITEMA item = {};
-  item.iSubItem = column;
-  item.pszText = text;
-  item.cchTextMax = sizeof text;
-  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-  return text;
 }
 std::string RunValue() {
   char data[1024] = {};
@@ -228,8 +228,7 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_TRUE(WaitFor([&] { return held().size() == 1 && held()[0].children.size() == 1; }));
   // The monitor places the other program's window by the new rule: 400 wide, as high as it was, a quarter
   // of the work area (rounded) above the bottom; x as it was.
-  RECT work = {};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  const RECT work = WorkArea();
   const int32_t workHeight = work.bottom - work.top, placedY = workHeight - 300 - (workHeight * 25 + 50) / 100;
   EXPECT_TRUE(WaitFor([&] { return BoxOf(placed) == Box{600, placedY, 400, 300}; }, 20000))
       << BoxOf(placed).x << "," << BoxOf(placed).y << " " << BoxOf(placed).width << "x" << BoxOf(placed).height
@@ -271,13 +270,13 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_TRUE(buttonsShow(true));
   Click(settings, IDC_STOP);
   EXPECT_TRUE(buttonsShow(false));
-  EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(ini).find("Monitoring=off") != std::string::npos; }));
+  EXPECT_TRUE(FileHas(ini, "Monitoring=off"));
   ASSERT_TRUE(SetCheck(settings, IDC_REAPPLY, false));
   EXPECT_TRUE(WaitFor([] { return BlockView()->activeSettings.reapplyOnWorkAreaChange == 0; }));
   EXPECT_TRUE(buttonsShow(false));
   Click(settings, IDC_START);
   EXPECT_TRUE(buttonsShow(true));
-  EXPECT_TRUE(WaitFor([&] { return ReadWholeFile(ini).find("Monitoring=on") != std::string::npos; }));
+  EXPECT_TRUE(FileHas(ini, "Monitoring=on"));
   // "Start with Windows" puts this program in the Run key and takes it out again.
   ASSERT_TRUE(SetCheck(settings, IDC_START_WITH_WINDOWS, true));
   EXPECT_TRUE(WaitFor([&] { return lstrcmpiA(RunValue().c_str(), ("\"" + plenara.ExePath() + "\"").c_str()) == 0; }))
@@ -317,8 +316,7 @@ TEST(SettingsWindow, AUsersSession) {
   // The title is offered, not made a condition: it changes with the document shown.
   EXPECT_EQ(SendDlgItemMessageA(editor, IDC_CLASS_MODE, CB_GETCURSEL, 0, 0), kMatchEquals);
   EXPECT_EQ(SendDlgItemMessageA(editor, IDC_TITLE_MODE, CB_GETCURSEL, 0, 0), kMatchAny);
-  SendDlgItemMessageA(editor, IDC_TITLE_MODE, CB_SETCURSEL, kMatchEquals, 0);
-  SendMessageA(editor, WM_COMMAND, MAKEWPARAM(IDC_TITLE_MODE, CBN_SELCHANGE), 0);
+  Choose(editor, IDC_TITLE_MODE, kMatchEquals);
   fixture.DestroyAll();
   // Exit with a message box over the editor over the window and the about box, both in a keyboard move
   // (which ends only on a key): prompt, and it saves (the file is removed first; the restart reads it).
@@ -385,10 +383,6 @@ class RemoteList {
   HWND list_;
   char* memory_ = nullptr;
 };
-void Choose(HWND editor, int id, int choice) {
-  SendDlgItemMessageA(editor, id, CB_SETCURSEL, choice, 0);
-  SendMessageA(editor, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(editor, id)));
-}
 // The standard file dialog owned by owner, given a file name and confirmed.
 bool ChooseFile(HWND owner, const std::string& path) {
   HWND dialog = WaitOwnedWindow(owner, IDOK);
@@ -396,6 +390,11 @@ bool ChooseFile(HWND owner, const std::string& path) {
   for (int name : {0x47C, 0x480}) SetDlgItemTextA(dialog, name, path.c_str());  // cmb13, edt1
   Click(dialog, IDOK);
   return WaitGone(dialog);
+}
+// Export or import (button) through the file dialog with path.
+bool FileCommand(HWND settings, int button, const std::string& path) {
+  Click(settings, button);
+  return ChooseFile(settings, path);
 }
 // The lists' menu, opened from the keyboard on the selected row; item chosen by its mnemonic.
 bool ChooseFromMenu(HWND settings, int listId, char mnemonic, const char* picture = nullptr) {
@@ -454,9 +453,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   ASSERT_TRUE(WaitFor([&] { return held().size() == 1; }));
   EXPECT_EQ(held()[0].record.titlePattern[0], '\0');
   // The once-only rule puts the window in the corner; moved away, it stays, until apply now.
-  RECT work = {};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-  const Box corner = {work.left, work.top, 200, 150};
+  const Box corner = {WorkArea().left, WorkArea().top, 200, 150};
   ASSERT_TRUE(WaitFor([&] { return BoxOf(moved) == corner; }, 20000));
   SetWindowPos(moved, nullptr, 500, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   EXPECT_FALSE(WaitFor([&] { return BoxOf(moved) == corner; }, 1500)) << "the once-only rule acted again";
@@ -511,26 +508,22 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   EXPECT_TRUE(WaitFor([&] { return held().size() == 2 && held()[1].children.size() == 1; })) << "not moved down";
   // Export, then import in place of the list: the settings file is the same, byte for byte.
   const std::string ini = plenara.Dir().File("Plenara.ini"), exported = plenara.Dir().File("exported.ini");
-  ASSERT_TRUE(WaitFor([&] { return ReadWholeFile(ini).find("[2.1]") != std::string::npos; }));
+  ASSERT_TRUE(FileHas(ini, "[2.1]"));
   const std::string before = ReadWholeFile(ini);
-  Click(settings, IDC_EXPORT);
-  ASSERT_TRUE(ChooseFile(settings, exported));
+  ASSERT_TRUE(FileCommand(settings, IDC_EXPORT, exported));
   ASSERT_TRUE(WaitFor([&] { return !ReadWholeFile(exported).empty(); }));
   // A file without rules changes nothing.
   const std::string stray = plenara.Dir().File("stray.ini");
   WriteWholeFile(stray, "not a settings file\r\n");
-  Click(settings, IDC_IMPORT);
-  ASSERT_TRUE(ChooseFile(settings, stray));
+  ASSERT_TRUE(FileCommand(settings, IDC_IMPORT, stray));
   ASSERT_TRUE(Answer(settings, IDOK));
   // A damaged file: asked whether to take it with safe values in place of what cannot be read; "no" changes nothing.
   const std::string damaged = plenara.Dir().File("damaged.ini");
   WriteWholeFile(damaged, "[1]\r\nName=\"x\"\r\nSize=sideways\r\n");
-  Click(settings, IDC_IMPORT);
-  ASSERT_TRUE(ChooseFile(settings, damaged));
+  ASSERT_TRUE(FileCommand(settings, IDC_IMPORT, damaged));
   ASSERT_TRUE(Answer(settings, IDNO)) << "no question for a damaged file";
   EXPECT_EQ(held().size(), 2u);
-  Click(settings, IDC_IMPORT);
-  ASSERT_TRUE(ChooseFile(settings, exported));
+  ASSERT_TRUE(FileCommand(settings, IDC_IMPORT, exported));
   HWND choice = WaitOwnedWindow(settings, IDC_IMPORT_REPLACE);
   ASSERT_NE(choice, nullptr);
   ASSERT_TRUE(SetCheck(choice, IDC_IMPORT_REPLACE, true));
@@ -545,8 +538,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   ASSERT_EQ(imported.size(), exportedRules.size());
   for (size_t i = 0; i < imported.size(); ++i) EXPECT_TRUE(Same(imported[i].record, exportedRules[i].record)) << i;
   // Added after the list's own, the same rules come twice.
-  Click(settings, IDC_IMPORT);
-  ASSERT_TRUE(ChooseFile(settings, exported));
+  ASSERT_TRUE(FileCommand(settings, IDC_IMPORT, exported));
   choice = WaitOwnedWindow(settings, IDC_IMPORT_REPLACE);
   ASSERT_NE(choice, nullptr);
   Click(choice, IDOK);
@@ -606,9 +598,7 @@ TEST(SettingsWindow, RowsHelpAndALateAnswerOnTheProgramsMainWindow) {
   unsigned programId = 0;
   HANDLE program = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunMainWindow, block, 0, &programId));
   ASSERT_TRUE(WaitFor([&] { return block->mainWindow != 0; }));
-  TargetRecord placing = DefaultRule();
-  placing.classMatch = kMatchEquals;
-  lstrcpyA(placing.classPattern, "Notepad");
+  TargetRecord placing = NewRule(L"C", "Notepad", kMatchEquals);
   placing.sizeAction = kSizeSet;
   placing.widthSpec = {kSizeAbsolute, {}, 640};
   placing.heightSpec = {kSizePercent, {}, 50};
@@ -617,9 +607,8 @@ TEST(SettingsWindow, RowsHelpAndALateAnswerOnTheProgramsMainWindow) {
   placing.ySpec = {kAnchorNear, kOffsetFlush, {}, 0};
   placing.close = 1;
   placing.applyOnce = 0;
-  for (const char* name : {"A", "B", "C"}) {
-    block->transferRecord = *name == 'C' ? placing : DefaultRule();
-    lstrcpyA(RuleName(block->transferRecord), name);
+  for (const TargetRecord& rule : {NewRule(L"A"), NewRule(L"B"), placing}) {
+    block->transferRecord = rule;
     ASSERT_EQ(SendMessageA(HandleOf(block->mainWindow), kMsgInsertRecord, block->NumOfTargets, -1), 0);
   }
   PostMessageA(HandleOf(block->mainWindow), WM_COMMAND, kCmdSettings, 0);
@@ -631,9 +620,8 @@ TEST(SettingsWindow, RowsHelpAndALateAnswerOnTheProgramsMainWindow) {
       {2, 1, L"Notepad と一致"}, {2, 2, L"(すべて)"}, {2, 3, L"大きさ 640×50%、位置 右から10・上端、閉じる"},
       {2, 4, L"はい"}, {2, 5, L"いいえ"},
   };
-  for (const auto& c : cells) {
-    EXPECT_EQ(Cell(GetDlgItem(window, IDC_TARGETS), c.row, c.column), Ansi(c.text)) << c.row << "," << c.column;
-  }
+  RemoteList list(GetCurrentProcess(), GetDlgItem(window, IDC_TARGETS));
+  for (const auto& c : cells) EXPECT_EQ(list.Cell(c.row, c.column), Ansi(c.text)) << c.row << "," << c.column;
   const auto topics = [](HWND dialog, std::initializer_list<std::tuple<int, bool, uint64_t>> asked) {
     for (const auto& [id, click, topic] : asked) {
       EXPECT_EQ(HelpAsked(dialog, id, click), std::make_pair(uint64_t{8}, topic)) << "control " << id;
