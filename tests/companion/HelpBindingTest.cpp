@@ -7,6 +7,7 @@
 #include <string>
 
 #include "MainWindowHost.h"
+#include "PlenaraInstance.h"
 #include "TestSupport.h"
 #include "app/Commands.h"
 #include "app/Startup.h"
@@ -50,12 +51,6 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-size_t Count(const std::string& text, const std::string& piece) {
-  size_t n = 0;
-  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-  return n;
-}
-
 TEST(HelpBinding, TheMessageLoopShowsEachMessageToTheControlWhileHelpIsInitialized) {
   StartLog();
   WNDCLASSA windowClass = {};
@@ -82,8 +77,8 @@ TEST(HelpBinding, TheMessageLoopShowsEachMessageToTheControlWhileHelpIsInitializ
   UnregisterClassA(windowClass.lpszClassName, GetModuleHandleA(nullptr));
   const std::string log = g_log;
   // The control took WM_USER+77 the one time it saw it; WM_USER+78 went on.
-  EXPECT_EQ(Count(log, "0 - 253 1101\n"), 1u) << log;
-  EXPECT_EQ(Count(log, "0 - 253 1102\n"), 1u) << log;
+  EXPECT_EQ(CountOf(log, "0 - 253 1101\n"), 1) << log;
+  EXPECT_EQ(CountOf(log, "0 - 253 1102\n"), 1) << log;
   EXPECT_EQ(g_reached[0], 2);
   EXPECT_EQ(g_reached[1], 3);
   EXPECT_GT(log.find("0 - 18 0\n"), log.rfind(" 253 ")) << log;  // none after help was closed
