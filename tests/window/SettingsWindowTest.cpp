@@ -426,7 +426,9 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
     HWND question = WaitOwnedWindow(editor, IDNO);
     ASSERT_NE(question, nullptr) << "no question for a rule that acts on every window";
     EXPECT_EQ(ThreadOf(question).hwndFocus, GetDlgItem(question, IDNO)) << "\"no\" is not the default";
-    if (close) EXPECT_TRUE(SavePicture("rule-editor-every-window.png", editor, question));
+    if (close) {
+      EXPECT_TRUE(SavePicture("rule-editor-every-window.png", editor, question));
+    }
     Click(question, IDNO);
     ASSERT_TRUE(WaitGone(question));
     EXPECT_TRUE(IsWindowVisible(editor));
