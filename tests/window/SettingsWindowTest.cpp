@@ -202,9 +202,67 @@ bool Walk(std::initializer_list<Step> steps) {
   return true;
 }
 
+// A list view of the program's settings window, reached through memory in the program's process:
+// a row's cell, its check box, its selection.
+class RemoteList {
+ public:
+  RemoteList(HANDLE process, HWND list) : process_(process), list_(list) {
+    memory_ = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+  }
+  ~RemoteList() { VirtualFreeEx(process_, memory_, 0, MEM_RELEASE); }
+  RemoteList(const RemoteList&) = delete;
+  RemoteList& operator=(const RemoteList&) = delete;
+  std::string Cell(int row, int column) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = memory_ + 1024;
+    item.cchTextMax = 1024;
+    Call(LVM_GETITEMTEXTA, row, item);
+    char text[1024] = {};
+    ReadProcessMemory(process_, memory_ + 1024, text, sizeof text - 1, nullptr);
+    return text;
+  }
+  void SetState(int row, UINT mask, UINT state) {
+    LVITEMA item = {};
+    item.stateMask = mask;
+    item.state = state;
+    Call(LVM_SETITEMSTATE, row, item);
+  }
+  void Check(int row, bool on) { SetState(row, LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(on ? 2 : 1)); }
+  void Select(int row) { SetState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED); }
+
+ private:
+  void Call(UINT message, int row, const LVITEMA& item) {
+    WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+    SendMessageA(list_, message, row, reinterpret_cast<LPARAM>(memory_));
+  }
+  HANDLE process_;
+  HWND list_;
+  char* memory_ = nullptr;
+};
+// Export or import (button) through the standard file dialog with path.
+bool FileCommand(HWND settings, int button, const std::string& path) {
+  Click(settings, button);
+  HWND dialog = WaitOwnedWindow(settings, IDOK);
+  if (!dialog) return false;
+  for (int name : {0x47C, 0x480}) SetDlgItemTextA(dialog, name, path.c_str());  // cmb13, edt1
+  Click(dialog, IDOK);
+  return WaitGone(dialog);
+}
+// The lists' menu, opened from the keyboard on the selected row; item chosen by its mnemonic.
+bool ChooseFromMenu(HWND settings, int listId, char mnemonic, const char* picture = nullptr) {
+  PostMessageA(settings, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(GetDlgItem(settings, listId)), -1);
+  HWND menu = nullptr;
+  if (!WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); })) return false;
+  if (picture) SavePicture(picture, settings, menu);
+  PostMessageA(menu, WM_CHAR, mnemonic, 0);
+  return WaitFor([&] { return !IsWindowVisible(menu); });
+}
+
 // A user's session: opening the window again and again leaves nothing behind; edits reach the
-// program exactly as typed, outlast an exit with every window open and come back after a restart.
-TEST(SettingsWindow, AUsersSession) {
+// program exactly as typed, outlast an exit with every window open and come back after a restart;
+// then what tripped a new user.
+TEST(SettingsWindow, AUsersSessionAndWhatTrippedANewUser) {
   Fixture& fixture = SharedFixture();
   const std::string frameTitle = Ansi(L"ファインダーの的");
   HWND frame = fixture.Ready() ? fixture.Top("PlenaraFinderTop", frameTitle.c_str(), Box{4, 4, 160, 120}) : nullptr;
@@ -345,78 +403,15 @@ TEST(SettingsWindow, AUsersSession) {
   expectList();
   EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
   EXPECT_EQ(BlockView()->activeSettings.reapplyOnWorkAreaChange, 0);
-}
-
-// A list view of the program's settings window, reached through memory in the program's process:
-// a row's cell, its check box, its selection.
-class RemoteList {
- public:
-  RemoteList(HANDLE process, HWND list) : process_(process), list_(list) {
-    memory_ = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
-  }
-  ~RemoteList() { VirtualFreeEx(process_, memory_, 0, MEM_RELEASE); }
-  RemoteList(const RemoteList&) = delete;
-  RemoteList& operator=(const RemoteList&) = delete;
-  std::string Cell(int row, int column) {
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = memory_ + 1024;
-    item.cchTextMax = 1024;
-    Call(LVM_GETITEMTEXTA, row, item);
-    char text[1024] = {};
-    ReadProcessMemory(process_, memory_ + 1024, text, sizeof text - 1, nullptr);
-    return text;
-  }
-  void SetState(int row, UINT mask, UINT state) {
-    LVITEMA item = {};
-    item.stateMask = mask;
-    item.state = state;
-    Call(LVM_SETITEMSTATE, row, item);
-  }
-  void Check(int row, bool on) { SetState(row, LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(on ? 2 : 1)); }
-  void Select(int row) { SetState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED); }
-
- private:
-  void Call(UINT message, int row, const LVITEMA& item) {
-    WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
-    SendMessageA(list_, message, row, reinterpret_cast<LPARAM>(memory_));
-  }
-  HANDLE process_;
-  HWND list_;
-  char* memory_ = nullptr;
-};
-// Export or import (button) through the standard file dialog with path.
-bool FileCommand(HWND settings, int button, const std::string& path) {
-  Click(settings, button);
-  HWND dialog = WaitOwnedWindow(settings, IDOK);
-  if (!dialog) return false;
-  for (int name : {0x47C, 0x480}) SetDlgItemTextA(dialog, name, path.c_str());  // cmb13, edt1
-  Click(dialog, IDOK);
-  return WaitGone(dialog);
-}
-// The lists' menu, opened from the keyboard on the selected row; item chosen by its mnemonic.
-bool ChooseFromMenu(HWND settings, int listId, char mnemonic, const char* picture = nullptr) {
-  PostMessageA(settings, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(GetDlgItem(settings, listId)), -1);
-  HWND menu = nullptr;
-  if (!WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); })) return false;
-  if (picture) SavePicture(picture, settings, menu);
-  PostMessageA(menu, WM_CHAR, mnemonic, 0);
-  return WaitFor([&] { return !IsWindowVisible(menu); });
-}
-
-// What tripped a new user, and the additions: a rule for every window asks first; "equals" with no text
-// and a bad interval are refused with a word, a greyed field is not; apply now acts again on a window a
-// once-only rule had handled; the columns fit; the menu and the check box switch a rule in the program;
-// an export imported again in place of the list gives the same settings file.
-TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
-  Fixture& fixture = SharedFixture();
-  HWND moved = fixture.Ready() ? fixture.Top("PlenaraApplyNow", "apply now", Box{500, 300, 200, 150}) : nullptr;
-  PlenaraInstance plenara(Companion::kReal);
-  ASSERT_TRUE(moved && StartReal(plenara));
-  const auto held = [&] { return ProgramRules(plenara.Process().Handle()); };
-  HWND settings = OpenWindow(plenara, kCmdSettings);
+  // What tripped a new user, and the additions: a rule for every window asks first; "equals" with no text
+  // and a bad interval are refused with a word, a greyed field is not; apply now acts again on a window a
+  // once-only rule had handled; the columns fit; the menu and the check box switch a rule in the program;
+  // an export imported again in place of the list gives the same settings file.
+  HWND moved = fixture.Top("PlenaraApplyNow", "apply now", Box{500, 300, 200, 150});
+  ASSERT_NE(moved, nullptr);
+  settings = OpenWindow(plenara, kCmdSettings);
   ASSERT_NE(settings, nullptr);
-  HWND editor = OpenEditor(settings);
+  editor = OpenEditor(settings);
   ASSERT_NE(editor, nullptr);
   // Closing or minimizing whatever window there is: asked first, "no" is the default and saves nothing.
   for (const auto& [close, size] : {std::pair<bool, int>{true, 0}, std::pair<bool, int>{false, kSizeMinimize}}) {
@@ -433,7 +428,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
     ASSERT_TRUE(WaitGone(question));
     EXPECT_TRUE(IsWindowVisible(editor));
   }
-  ASSERT_TRUE(held().empty());
+  ASSERT_EQ(held().size(), 2u);
   Choose(editor, IDC_SIZE_ACTION, 0);
   // "Equals" with no text is refused with a message.
   Choose(editor, IDC_CLASS_MODE, kMatchEquals);
@@ -448,8 +443,8 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   for (int id : {IDC_X_ANCHOR, IDC_Y_ANCHOR}) Choose(editor, id, kAnchorNear);
   Click(editor, IDOK);
   ASSERT_TRUE(WaitGone(editor)) << FieldText(editor, IDC_RULE_STATUS);
-  ASSERT_TRUE(WaitFor([&] { return held().size() == 1; }));
-  EXPECT_EQ(held()[0].record.titlePattern[0], '\0');
+  ASSERT_TRUE(WaitFor([&] { return held().size() == 3; }));
+  EXPECT_EQ(held()[2].record.titlePattern[0], '\0');
   // The once-only rule puts the window in the corner; moved away, it stays, until apply now.
   const Box corner = {WorkArea().left, WorkArea().top, 200, 150};
   ASSERT_TRUE(WaitFor([&] { return BoxOf(moved) == corner; }, 20000));
@@ -462,7 +457,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   Click(settings, IDCANCEL);
   ASSERT_TRUE(Answer(settings, IDOK)) << "no word on the interval";
   EXPECT_TRUE(IsWindowVisible(settings));
-  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, kDefaultInterval);
+  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
   SetDlgItemTextA(settings, IDC_INTERVAL, "500");
   // A rule with long texts: every column in sight at the default size, the texts narrowed, not the flags.
   TargetRecord wide = NewRule(std::wstring(60, L'名').c_str(), std::string(120, 'C').c_str(), kMatchBegins);
@@ -472,7 +467,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   wide.ySpec = {kAnchorFar, kOffsetPercent, {}, 25};
   AddThroughEditor(settings, IDC_TARGET_ADD, wide);
   // Once the window shows it too: it selects the new rule after the program has it.
-  ASSERT_TRUE(WaitFor([&] { return held().size() == 2 && Rows(settings) == 2 && SelectedRow(settings) == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return held().size() == 4 && Rows(settings) == 4 && SelectedRow(settings) == 3; }));
   HWND list = GetDlgItem(settings, IDC_TARGETS);
   RECT client = {};
   GetClientRect(list, &client);
@@ -486,25 +481,24 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   // Each step waits for the window to show the last change before a row is selected or clicked: the
   // program has a change before the window has refilled its list.
   RemoteList rows(plenara.Process().Handle(), list);
-  const auto enabled = [&](int row) { return held()[row].record.enabled; };
+  const auto on = [&](int row) { return held()[row].record.enabled; };
   ASSERT_TRUE(Walk({
-      {"the first row", [&] { rows.Select(0); }, [&] { return SelectedRow(settings) == 0; }},
+      {"the once-only rule's row", [&] { rows.Select(2); }, [&] { return SelectedRow(settings) == 2; }},
       {"a child rule shows as a count in its row",
        [&] { AddThroughEditor(settings, IDC_CHILD_ADD, NewRule(L"子", "Child", kMatchEquals)); },
-       [&] { return held()[0].children.size() == 1 && rows.Cell(0, 0) == Ansi(L"(名前なし) (子ウィンドウのルール 1)"); }},
-      {"the second row", [&] { rows.Select(1); }, [&] { return SelectedRow(settings) == 1; }},
+       [&] { return held()[2].children.size() == 1 && rows.Cell(2, 0) == Ansi(L"(名前なし) (子ウィンドウのルール 1)"); }},
+      {"the last row", [&] { rows.Select(3); }, [&] { return SelectedRow(settings) == 3; }},
       {"the menu switches the rule off",
        [&] { EXPECT_TRUE(ChooseFromMenu(settings, IDC_TARGETS, 'N', "settings-window-menu.png")); },
-       [&] { return enabled(1) == 0 && rows.Cell(1, 4) == Ansi(L"いいえ"); }},
-      {"the check box on again", [&] { rows.Check(1, true); },
-       [&] { return enabled(1) == 1 && rows.Cell(1, 4) == Ansi(L"はい"); }},
-      {"the first off", [&] { rows.Check(0, false); }, [&] { return enabled(0) == 0 && enabled(1) == 1; }},
+       [&] { return on(3) == 0 && rows.Cell(3, 4) == Ansi(L"いいえ"); }},
+      {"the check box on again", [&] { rows.Check(3, true); }, [&] { return on(3) == 1 && rows.Cell(3, 4) == Ansi(L"はい"); }},
+      {"the row above off", [&] { rows.Check(2, false); }, [&] { return on(2) == 0 && on(3) == 1; }},
       {"moved down from the menu", [&] { EXPECT_TRUE(ChooseFromMenu(settings, IDC_TARGETS, 'O')); },
-       [&] { return held().size() == 2 && held()[1].children.size() == 1; }},
+       [&] { return held().size() == 4 && held()[3].children.size() == 1; }},
   }));
   // Export, then import in place of the list: the settings file is the same, byte for byte.
-  const std::string ini = plenara.Dir().File("Plenara.ini"), exported = plenara.Dir().File("exported.ini");
-  ASSERT_TRUE(WaitFor([&] { return ReadWholeFile(ini).find("[2.1]") != std::string::npos; }));
+  const std::string exported = plenara.Dir().File("exported.ini");
+  ASSERT_TRUE(WaitFor([&] { return ReadWholeFile(ini).find("[4.1]") != std::string::npos; }));
   const std::string before = ReadWholeFile(ini);
   const std::vector<HeldTarget> exportedRules = held();
   ASSERT_TRUE(FileCommand(settings, IDC_EXPORT, exported));
@@ -518,7 +512,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
     SCOPED_TRACE(file);
     ASSERT_TRUE(FileCommand(settings, IDC_IMPORT, file));
     ASSERT_TRUE(Answer(settings, answer));
-    EXPECT_EQ(held().size(), 2u);
+    EXPECT_EQ(held().size(), 4u);
   }
   ASSERT_TRUE(FileCommand(settings, IDC_IMPORT, exported));
   HWND choice = WaitOwnedWindow(settings, IDC_IMPORT_REPLACE);
@@ -527,7 +521,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   EXPECT_TRUE(SavePicture("import-choice.png", choice));
   Click(choice, IDOK);
   ASSERT_TRUE(WaitGone(choice));
-  ASSERT_TRUE(WaitFor([&] { return FieldText(settings, IDC_STATUS) == Ansi(L"ルール 2 件を読み込みました。"); }))
+  ASSERT_TRUE(WaitFor([&] { return FieldText(settings, IDC_STATUS) == Ansi(L"ルール 4 件を読み込みました。"); }))
       << FieldText(settings, IDC_STATUS);
   EXPECT_EQ(ReadWholeFile(ini), before);
   const std::vector<HeldTarget> imported = held();
@@ -538,7 +532,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   choice = WaitOwnedWindow(settings, IDC_IMPORT_REPLACE);
   ASSERT_NE(choice, nullptr);
   Click(choice, IDOK);
-  EXPECT_TRUE(WaitFor([&] { return held().size() == 4 && Same(held()[3].record, exportedRules[1].record); }));
+  EXPECT_TRUE(WaitFor([&] { return held().size() == 8 && Same(held()[7].record, exportedRules[3].record); }));
   PostMessageA(settings, WM_CLOSE, 0, 0);
   EXPECT_TRUE(WaitGone(settings));
 }
