@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -69,10 +70,8 @@ std::vector<std::string> ProgramStrings(const std::string& path) {
 
 // A half-width "?" right after a character that is not ASCII ends a Japanese question.
 bool HasHalfWidthQuestion(const std::string& text) {
-  for (size_t i = 1; i < text.size(); ++i) {
-    if (text[i] == '?' && (static_cast<unsigned char>(text[i - 1]) & 0x80)) return true;
-  }
-  return false;
+  const auto question = [](char before, char c) { return (static_cast<unsigned char>(before) & 0x80) && c == '?'; };
+  return std::adjacent_find(text.begin(), text.end(), question) != text.end();
 }
 
 TEST(HelpLabels, EveryQuotedLabelIsOneOfTheWindowsAndQuestionsEndFullWidth) {

@@ -260,8 +260,11 @@ bool ChooseFromMenu(HWND settings, int listId, char mnemonic, const char* pictur
 }
 
 // A user's session: opening the window again and again leaves nothing behind; edits reach the
-// program exactly as typed, outlast an exit with every window open and come back after a restart;
-// then what tripped a new user.
+// program exactly as typed, outlast an exit with every window open and come back after a restart.
+// Then what tripped a new user, and the additions: a rule for every window asks first; "equals" with no
+// text and a bad interval are refused with a word, a greyed field is not; apply now acts again on a window
+// a once-only rule had handled; the columns fit; the menu and the check box switch a rule in the program;
+// an export imported again in place of the list gives the same settings file.
 TEST(SettingsWindow, AUsersSessionAndWhatTrippedANewUser) {
   Fixture& fixture = SharedFixture();
   const std::string frameTitle = Ansi(L"ファインダーの的");
@@ -403,10 +406,7 @@ TEST(SettingsWindow, AUsersSessionAndWhatTrippedANewUser) {
   expectList();
   EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
   EXPECT_EQ(BlockView()->activeSettings.reapplyOnWorkAreaChange, 0);
-  // What tripped a new user, and the additions: a rule for every window asks first; "equals" with no text
-  // and a bad interval are refused with a word, a greyed field is not; apply now acts again on a window a
-  // once-only rule had handled; the columns fit; the menu and the check box switch a rule in the program;
-  // an export imported again in place of the list gives the same settings file.
+  // What tripped a new user.
   HWND moved = fixture.Top("PlenaraApplyNow", "apply now", Box{500, 300, 200, 150});
   ASSERT_NE(moved, nullptr);
   settings = OpenWindow(plenara, kCmdSettings);
