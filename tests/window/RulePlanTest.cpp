@@ -85,10 +85,8 @@ TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing)
   for (const PlanCase& c : cases) {
     SCOPED_TRACE(c.label);
     ASSERT_TRUE(c.plan.complete);
-    if (!*c.expected) {
-      EXPECT_TRUE(c.plan.steps.Empty());
-      continue;
-    }
+    EXPECT_EQ(c.plan.steps.Empty(), !*c.expected);
+    if (!*c.expected) continue;
     EXPECT_EQ(c.plan.pick.target, c.pick.target);
     EXPECT_EQ(c.plan.pick.child, c.pick.child);
     const bool removes = std::strncmp(c.label, "delete", 6) == 0 || std::strncmp(c.label, "edit", 4) == 0 ||
