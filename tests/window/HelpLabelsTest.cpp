@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
-#include <dirent.h>
-
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -25,60 +25,35 @@ std::string ReadAll(const std::string& path) {
   return text.str();
 }
 
-std::vector<std::string> HelpPages() {
-  std::vector<std::string> pages;
-  if (DIR* dir = opendir((kSource + "/help").c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".htm") == 0) pages.push_back(name);
-    }
-    closedir(dir);
+// The bodies of the C string literals in text, escapes as written.
+std::vector<std::string> Literals(const std::string& text) {
+  const std::regex literal(R"re("((?:[^"\\]|\\.)*)")re");
+  std::vector<std::string> bodies;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), literal); it != std::sregex_iterator(); ++it) {
+    bodies.push_back((*it)[1]);
   }
-  return pages;
+  return bodies;
 }
 
 // A control's text as the help quotes it: no mnemonic "(&S)" (the help writes "(S)") or "&", no "..."
 // or ":" after it.
-std::string Bare(std::string label) {
-  label = std::regex_replace(label, std::regex(R"(\(&?[A-Z]\))"), "");
-  label.erase(std::remove(label.begin(), label.end(), '&'), label.end());
-  for (const std::string tail : {"...", ":", " "}) {
-    while (label.size() >= tail.size() && label.compare(label.size() - tail.size(), tail.size(), tail) == 0) {
-      label.erase(label.size() - tail.size());
-    }
-  }
-  return label;
+std::string Bare(const std::string& label) {
+  const std::string plain = std::regex_replace(label, std::regex(R"(\(&?[A-Z]\)|&)"), "");
+  return std::regex_replace(plain, std::regex(R"((\.\.\.|:| )+$)"), "");
 }
 
-// Every string of a resource script (UTF-8).
-std::vector<std::string> ResourceStrings(const std::string& path) {
-  const std::string text = ReadAll(path);
-  std::vector<std::string> strings;
-  const std::regex literal(R"re("((?:[^"\\]|\\.)*)")re");
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), literal); it != std::sregex_iterator(); ++it) {
-    strings.push_back((*it)[1]);
-  }
-  return strings;
-}
-
-// The program's own texts: C literals of code page 932 bytes, made UTF-8.
+// The program's own texts: each declaration's literals, code page 932 bytes in \x escapes, made UTF-8.
 std::vector<std::string> ProgramStrings(const std::string& path) {
   const std::string text = ReadAll(path);
-  std::vector<std::string> strings;
   const std::regex declaration(R"re(constexpr char \w+\[\] = ((?:"(?:[^"\\]|\\.)*"\s*)+);)re");
-  const std::regex piece(R"re("((?:[^"\\]|\\.)*)")re");
+  std::vector<std::string> strings;
   for (auto d = std::sregex_iterator(text.begin(), text.end(), declaration); d != std::sregex_iterator(); ++d) {
-    const std::string literals = (*d)[1];
     std::string bytes;
-    for (auto p = std::sregex_iterator(literals.begin(), literals.end(), piece); p != std::sregex_iterator(); ++p) {
-      const std::string body = (*p)[1];
+    for (const std::string& body : Literals((*d)[1])) {
       for (size_t i = 0; i < body.size(); ++i) {
-        if (body[i] == '\\' && i + 3 < body.size() + 1 && body[i + 1] == 'x') {
-          bytes += static_cast<char>(std::stoi(body.substr(i + 2, 2), nullptr, 16));
-          i += 3;
-        } else {
-          bytes += body[i];
-        }
+        const bool escaped = body.compare(i, 2, "\\x") == 0;
+        bytes += escaped ? static_cast<char>(std::stoi(body.substr(i + 2, 2), nullptr, 16)) : body[i];
+        i += escaped ? 3 : 0;
       }
     }
     iconv_t convert = iconv_open("UTF-8", "CP932");
@@ -88,53 +63,47 @@ std::vector<std::string> ProgramStrings(const std::string& path) {
     size_t inLeft = bytes.size(), outLeft = utf8.size();
     iconv(convert, &in, &inLeft, &out, &outLeft);
     iconv_close(convert);
-    utf8.resize(utf8.size() - outLeft);
-    strings.push_back(utf8);
+    strings.push_back(utf8.substr(0, utf8.size() - outLeft));
   }
   return strings;
 }
 
-std::string WithoutTags(const std::string& html) { return std::regex_replace(html, std::regex("<[^>]*>"), ""); }
-
 // A half-width "?" right after a character that is not ASCII ends a Japanese question.
 bool HasHalfWidthQuestion(const std::string& text) {
-  for (size_t i = 1; i < text.size(); ++i) {
-    if (text[i] == '?' && (static_cast<unsigned char>(text[i - 1]) & 0x80)) return true;
-  }
-  return false;
+  const auto question = [](char before, char c) { return (static_cast<unsigned char>(before) & 0x80) && c == '?'; };
+  return std::adjacent_find(text.begin(), text.end(), question) != text.end();
 }
 
 TEST(HelpLabels, EveryQuotedLabelIsOneOfTheWindowsAndQuestionsEndFullWidth) {
-  std::set<std::string> labels;
-  std::vector<std::string> texts;
+  std::vector<std::string> texts = ProgramStrings(kSource + "/src/app/Strings.h");
+  ASSERT_GE(texts.size(), 6u) << "the tray menu's texts were not found";
+  EXPECT_EQ(Bare(texts[0]), "開始") << "code page 932 was not read";
   for (const char* script : {"/res/Plenara.rc", "/settings/PlenaraDLL.rc"}) {
-    for (const std::string& s : ResourceStrings(kSource + script)) texts.push_back(s);
+    for (const std::string& s : Literals(ReadAll(kSource + script))) texts.push_back(s);
   }
-  const std::vector<std::string> program = ProgramStrings(kSource + "/src/app/Strings.h");
-  ASSERT_GE(program.size(), 6u) << "the tray menu's texts were not found";
-  EXPECT_EQ(Bare(program[0]), "開始") << "code page 932 was not read";
-  texts.insert(texts.end(), program.begin(), program.end());
+  std::set<std::string> labels;
   for (const std::string& text : texts) {
     labels.insert(Bare(text));
     EXPECT_FALSE(HasHalfWidthQuestion(text)) << text;
   }
-  const std::vector<std::string> pages = HelpPages();
-  ASSERT_GE(pages.size(), 30u);
   const std::string open = "「", close = "」";
-  size_t checked = 0;
-  for (const std::string& page : pages) {
-    SCOPED_TRACE(page);
-    const std::string text = WithoutTags(ReadAll(kSource + "/help/" + page));
+  size_t pages = 0, checked = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(kSource + "/help")) {
+    if (entry.path().extension() != ".htm") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    ++pages;
+    const std::string text = std::regex_replace(ReadAll(entry.path().string()), std::regex("<[^>]*>"), "");
     EXPECT_FALSE(HasHalfWidthQuestion(text));
     // Byte-wise: a regular expression's bracket would take the quote's three bytes one by one.
     for (size_t at = text.find(open); at != std::string::npos; at = text.find(open, at + 1)) {
       const size_t end = text.find(close, at);
-      ASSERT_NE(end, std::string::npos) << "an open 「 in " << page;
+      ASSERT_NE(end, std::string::npos) << "an open 「";
       const std::string label = text.substr(at + open.size(), end - at - open.size());
       ++checked;
       EXPECT_TRUE(labels.count(Bare(label))) << "「" << label << "」 is no label of the program or the module";
     }
   }
+  EXPECT_GE(pages, 30u);
   EXPECT_GE(checked, 100u);
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ TargetRecord Rule(const std::string& name) {
   std::strncpy(RuleName(record), name.c_str(), kMaxNameBytes);
   return record;
 }
-// " A/a1/a2 B C/c1"
+// " A/a1/a2 B C/c1": each target with its children.
 std::string Describe(const RuleList& list) {
   std::string text;
   for (const TargetRules& target : list) {
@@ -27,31 +28,29 @@ std::string Describe(const RuleList& list) {
   }
   return text;
 }
-RuleList Sample() {
+// The list that Describe gives as text.
+RuleList Parse(const std::string& text) {
   RuleList list;
-  for (const char* name : {"A", "B", "C"}) list.Append(TargetRules{Rule(name), {}});
-  list[0].children.Append(Rule("a1"));
-  list[0].children.Append(Rule("a2"));
-  list[2].children.Append(Rule("c1"));
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    size_t at = word.find('/');
+    list.Append(TargetRules{Rule(word.substr(0, at)), {}});
+    for (size_t next; at != std::string::npos; at = next) {
+      next = word.find('/', at + 1);
+      list[list.Size() - 1].children.Append(Rule(word.substr(at + 1, next - at - 1)));
+    }
+  }
   return list;
 }
 
 const LeadByteTable kLeads = ShiftJisLeadBytes();
 
-struct PlanCase {
-  const char* label;
-  RulePlan plan;
-  const char* expected;  // the list once every step ran; "" for a plan with no steps
-  RulePick pick;
-};
+// expected: the list once every step ran; "" for a plan with no steps.
+struct PlanCase { const char* label; RulePlan plan; const char* expected; RulePick pick; };
 
 TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing) {
-  const RuleList sample = Sample();
-  RuleList file;  // rules read from a file: " X/x1 Y/y1"
-  file.Append(TargetRules{Rule("X"), {}});
-  file[0].children.Append(Rule("x1"));
-  file.Append(TargetRules{Rule("Y"), {}});
-  file[1].children.Append(Rule("y1"));
+  const char* const kSample = " A/a1/a2 B C/c1";
+  const RuleList sample = Parse(kSample), file = Parse(" X/x1 Y/y1");
   const PlanCase cases[] = {
       {"import adds", ImportPlan(sample, file, false), " A/a1/a2 B C/c1 X/x1 Y/y1", {3, -1}},
       {"import replaces", ImportPlan(sample, file, true), " X/x1 Y/y1", {0, -1}},
@@ -86,21 +85,21 @@ TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing)
   for (const PlanCase& c : cases) {
     SCOPED_TRACE(c.label);
     ASSERT_TRUE(c.plan.complete);
-    if (!*c.expected) {
-      EXPECT_TRUE(c.plan.steps.Empty());
-      continue;
-    }
+    EXPECT_EQ(c.plan.steps.Empty(), !*c.expected);
+    if (!*c.expected) continue;
     EXPECT_EQ(c.plan.pick.target, c.pick.target);
     EXPECT_EQ(c.plan.pick.child, c.pick.child);
     const bool removes = std::strncmp(c.label, "delete", 6) == 0 || std::strncmp(c.label, "edit", 4) == 0 ||
                          std::strstr(c.label, "import") != nullptr;
-    const RuleList start = std::strstr(c.label, "empty") ? RuleList() : Sample();
+    const std::string start = std::strstr(c.label, "empty") ? "" : kSample;
     for (size_t failing = 0; failing <= c.plan.steps.Size(); ++failing) {
       SCOPED_TRACE("cut after step " + std::to_string(failing));
-      RuleList list = std::strstr(c.label, "empty") ? RuleList() : Sample();
+      RuleList list = Parse(start);
       for (size_t k = 0; k < failing; ++k) ASSERT_TRUE(ApplyStep(list, c.plan.steps[k]));
       if (!removes) {
-        for (const char* name : {" A", "/a1", "/a2", " B", " C/c1"}) EXPECT_NE(Describe(list).find(name), std::string::npos);
+        for (const char* name : {" A", "/a1", "/a2", " B", " C/c1"}) {
+          EXPECT_NE(Describe(list).find(name), std::string::npos);
+        }
       }
       if (failing == c.plan.steps.Size()) {
         EXPECT_EQ(Describe(list), c.expected);
@@ -110,7 +109,7 @@ TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing)
         }
         while (failing > 0 && c.plan.undoRepeats && ApplyStep(list, c.plan.undo)) {
         }
-        EXPECT_EQ(Describe(list), Describe(start));
+        EXPECT_EQ(Describe(list), start);
       } else {
         EXPECT_NE(Describe(list).find(" X/x1 Y/y1"), std::string::npos) << "an imported rule was lost";
       }
@@ -120,12 +119,7 @@ TEST(RulePlan, EachPlanGivesItsListAndSelectionAndAFailureAtAnyStepLosesNothing)
 
 TEST(RulePlan, CopyNamesGetTheSuffixOnlyWhenItFits) {
   const std::string full(kMaxNameBytes - 2, 'x');
-  const struct {
-    const char* label;
-    std::string name;
-    const char* suffix;
-    std::string expected;
-  } cases[] = {
+  const struct { const char* label; std::string name; const char* suffix; std::string expected; } cases[] = {
       {"plain", "ab", " copy", "ab copy"},
       {"unnamed", "", " copy", ""},
       {"one byte too many", full, "abc", full},
@@ -142,13 +136,9 @@ TEST(RulePlan, CopyNamesGetTheSuffixOnlyWhenItFits) {
 }
 
 TEST(RuleFields, NumbersByTheirModesRangeAndFullWidthDigits) {
-  const struct {
-    const char* label;
-    const char* text;
-    NumberRange range;
-    NumberCheck expected;
-    int32_t value;  // after the check, which keeps 7 unless kOk
-  } cases[] = {
+  // value: after the check, which keeps 7 unless kOk.
+  struct Number { const char* label; const char* text; NumberRange range; NumberCheck expected; int32_t value; };
+  const Number cases[] = {
       {"blank", "  ", kIntervalRange, NumberCheck::kEmpty, 7},
       {"letters", "12a", kIntervalRange, NumberCheck::kNotNumber, 7},
       {"a sign alone", "-", kIntervalRange, NumberCheck::kNotNumber, 7},
@@ -199,12 +189,7 @@ TEST(RuleFields, NumbersByTheirModesRangeAndFullWidthDigits) {
 }
 
 TEST(RuleFields, LongNamesEndInAnEllipsisAtAWholeCharacterAndColumnsShareTheRoom) {
-  const struct {
-    const char* label;
-    std::string text;
-    size_t limit;
-    std::string expected;
-  } names[] = {
+  const struct { const char* label; std::string text; size_t limit; std::string expected; } names[] = {
       {"fits", "Notepad", 7, "Notepad"},
       {"one byte over", "Notepad", 6, "Note\x81\x63"},
       {"cut before a double-byte character", "ab\x83\x41\x83\x43", 5, "ab\x81\x63"},
@@ -216,12 +201,8 @@ TEST(RuleFields, LongNamesEndInAnEllipsisAtAWholeCharacterAndColumnsShareTheRoom
     EXPECT_EQ(std::string(ShortenText(TextView(n.text.data(), n.text.size()), n.limit, kLeads).CString()), n.expected);
   }
   // Widths of name, class, title, action and the two fixed flag columns.
-  const struct {
-    const char* label;
-    std::vector<int32_t> widths;
-    int32_t room;
-    std::vector<int32_t> expected;
-  } columns[] = {
+  struct Columns { const char* label; std::vector<int32_t> widths; int32_t room; std::vector<int32_t> expected; };
+  const Columns columns[] = {
       {"all fit", {50, 60, 70, 80, 40, 50}, 400, {50, 60, 70, 80, 40, 50}},
       {"the widest gives way", {50, 60, 70, 300, 40, 50}, 400, {50, 60, 70, 130, 40, 50}},
       {"two wide ones share", {200, 60, 70, 300, 40, 50}, 400, {90, 60, 70, 90, 40, 50}},

@@ -6,6 +6,7 @@
 #include <process.h>
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -51,9 +52,6 @@ HWND WaitOwnedWindow(HWND owner, int controlId) {
     return false;
   }, 15000);
   return found;
-}
-bool FileHas(const std::string& path, const char* text) {
-  return WaitFor([&] { return ReadWholeFile(path).find(text) != std::string::npos; });
 }
 bool WaitGone(HWND window) { return WaitFor([&] { return !IsWindow(window); }, 15000); }
 // A click that may open a modal window, so it is posted, not sent.
@@ -186,10 +184,88 @@ std::string RunValue() {
   RegGetValueA(HKEY_CURRENT_USER, kRunKey, kRunValue, RRF_RT_REG_SZ, nullptr, data, &size);
   return data;
 }
+// One step of a session: what the user does, then what the window or the program shows once it is done.
+struct Step {
+  const char* label;
+  std::function<void()> act;
+  std::function<bool()> done;
+};
+bool Walk(std::initializer_list<Step> steps) {
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.label);
+    step.act();
+    if (!WaitFor(step.done)) {
+      ADD_FAILURE() << "not shown";
+      return false;
+    }
+  }
+  return true;
+}
+
+// A list view of the program's settings window, reached through memory in the program's process:
+// a row's cell, its check box, its selection.
+class RemoteList {
+ public:
+  RemoteList(HANDLE process, HWND list) : process_(process), list_(list) {
+    memory_ = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
+  }
+  ~RemoteList() { VirtualFreeEx(process_, memory_, 0, MEM_RELEASE); }
+  RemoteList(const RemoteList&) = delete;
+  RemoteList& operator=(const RemoteList&) = delete;
+  std::string Cell(int row, int column) {
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = memory_ + 1024;
+    item.cchTextMax = 1024;
+    Call(LVM_GETITEMTEXTA, row, item);
+    char text[1024] = {};
+    ReadProcessMemory(process_, memory_ + 1024, text, sizeof text - 1, nullptr);
+    return text;
+  }
+  void SetState(int row, UINT mask, UINT state) {
+    LVITEMA item = {};
+    item.stateMask = mask;
+    item.state = state;
+    Call(LVM_SETITEMSTATE, row, item);
+  }
+  void Check(int row, bool on) { SetState(row, LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(on ? 2 : 1)); }
+  void Select(int row) { SetState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED); }
+
+ private:
+  void Call(UINT message, int row, const LVITEMA& item) {
+    WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
+    SendMessageA(list_, message, row, reinterpret_cast<LPARAM>(memory_));
+  }
+  HANDLE process_;
+  HWND list_;
+  char* memory_ = nullptr;
+};
+// Export or import (button) through the standard file dialog with path.
+bool FileCommand(HWND settings, int button, const std::string& path) {
+  Click(settings, button);
+  HWND dialog = WaitOwnedWindow(settings, IDOK);
+  if (!dialog) return false;
+  for (int name : {0x47C, 0x480}) SetDlgItemTextA(dialog, name, path.c_str());  // cmb13, edt1
+  Click(dialog, IDOK);
+  return WaitGone(dialog);
+}
+// The lists' menu, opened from the keyboard on the selected row; item chosen by its mnemonic.
+bool ChooseFromMenu(HWND settings, int listId, char mnemonic, const char* picture = nullptr) {
+  PostMessageA(settings, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(GetDlgItem(settings, listId)), -1);
+  HWND menu = nullptr;
+  if (!WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); })) return false;
+  if (picture) SavePicture(picture, settings, menu);
+  PostMessageA(menu, WM_CHAR, mnemonic, 0);
+  return WaitFor([&] { return !IsWindowVisible(menu); });
+}
 
 // A user's session: opening the window again and again leaves nothing behind; edits reach the
 // program exactly as typed, outlast an exit with every window open and come back after a restart.
-TEST(SettingsWindow, AUsersSession) {
+// Then what tripped a new user, and the additions: a rule for every window asks first; "equals" with no
+// text and a bad interval are refused with a word, a greyed field is not; apply now acts again on a window
+// a once-only rule had handled; the columns fit; the menu and the check box switch a rule in the program;
+// an export imported again in place of the list gives the same settings file.
+TEST(SettingsWindow, AUsersSessionAndWhatTrippedANewUser) {
   Fixture& fixture = SharedFixture();
   const std::string frameTitle = Ansi(L"ファインダーの的");
   HWND frame = fixture.Ready() ? fixture.Top("PlenaraFinderTop", frameTitle.c_str(), Box{4, 4, 160, 120}) : nullptr;
@@ -197,7 +273,6 @@ TEST(SettingsWindow, AUsersSession) {
   PlenaraInstance plenara(Companion::kReal);
   ASSERT_TRUE(placed && StartReal(plenara));
   const auto held = [&] { return ProgramRules(plenara.Process().Handle()); };
-  const auto window = [] { return HandleOf(BlockView()->propertyWindow); };
   // The first opening comes by itself (no settings file yet), the second settles
   // what the system keeps once per process; ten more are counted.
   const DWORD pid = plenara.Process().Pid();
@@ -205,8 +280,8 @@ TEST(SettingsWindow, AUsersSession) {
   DWORD handles = 0;
   for (int i = 0; i < 12; ++i) {
     ASSERT_NE(OpenWindow(plenara, kCmdSettings), nullptr) << "opening " << i;
-    PostMessageA(window(), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(WaitFor([&] { return !window() && ThreadCount(pid) <= threads; })) << "opening " << i;
+    PostMessageA(HandleOf(BlockView()->propertyWindow), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !BlockView()->propertyWindow && ThreadCount(pid) <= threads; })) << "opening " << i;
     if (i == 1) threads = ThreadCount(pid), handles = HandleCount(plenara.Process().Handle());
   }
   EXPECT_GT(handles, 0u);
@@ -228,8 +303,8 @@ TEST(SettingsWindow, AUsersSession) {
   ASSERT_TRUE(WaitFor([&] { return held().size() == 1 && held()[0].children.size() == 1; }));
   // The monitor places the other program's window by the new rule: 400 wide, as high as it was, a quarter
   // of the work area (rounded) above the bottom; x as it was.
-  const RECT work = WorkArea();
-  const int32_t workHeight = work.bottom - work.top, placedY = workHeight - 300 - (workHeight * 25 + 50) / 100;
+  const int32_t workHeight = WorkArea().bottom - WorkArea().top;
+  const int32_t placedY = workHeight - 300 - (workHeight * 25 + 50) / 100;
   EXPECT_TRUE(WaitFor([&] { return BoxOf(placed) == Box{600, placedY, 400, 300}; }, 20000))
       << BoxOf(placed).x << "," << BoxOf(placed).y << " " << BoxOf(placed).width << "x" << BoxOf(placed).height
       << " in a work area " << workHeight << " high";
@@ -240,49 +315,37 @@ TEST(SettingsWindow, AUsersSession) {
   SetDlgItemTextW(editor, IDC_NAME, L"枠");
   Click(editor, IDOK);
   ASSERT_TRUE(WaitGone(editor));
-  // A copy goes right after the original with its child; then up to the top.
-  Click(settings, IDC_TARGET_COPY);
-  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 1 && held().size() == 2 && held()[1].children.size(); }));
-  Click(settings, IDC_TARGET_UP);
-  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 0; }));
-  EXPECT_TRUE(WaitFor([&] {
-    return !IsWindowEnabled(GetDlgItem(settings, IDC_TARGET_UP)) && IsWindowEnabled(GetDlgItem(settings, IDC_TARGET_DOWN));
+  const std::string ini = plenara.Dir().File("Plenara.ini"), quotedExe = "\"" + plenara.ExePath() + "\"";
+  const auto enabled = [&](int id) { return IsWindowEnabled(GetDlgItem(settings, id)) != FALSE; };
+  const auto monitoring = [&](bool on) { return enabled(IDC_START) == !on && enabled(IDC_STOP) == on; };
+  const auto saved = [&](const char* text) { return ReadWholeFile(ini).find(text) != std::string::npos; };
+  // Each step and what shows once it is done. The start and stop buttons follow the program's state each
+  // time it says so, also after a setting taken while stopped (WM_USER+5); a switch is saved at once.
+  ASSERT_TRUE(Walk({
+      {"a copy goes right after the original, with its child", [&] { Click(settings, IDC_TARGET_COPY); },
+       [&] { return SelectedRow(settings) == 1 && held().size() == 2 && held()[1].children.size() == 1; }},
+      {"up to the top", [&] { Click(settings, IDC_TARGET_UP); },
+       [&] { return SelectedRow(settings) == 0 && !enabled(IDC_TARGET_UP) && enabled(IDC_TARGET_DOWN); }},
+      {"another target", [&] { AddThroughEditor(settings, IDC_TARGET_ADD, doomed); },
+       [&] { return SelectedRow(settings) == 2 && held().size() == 3 && Same(held()[2].record, doomed); }},
+      {"deleted again once the question is answered",
+       [&] {
+         Click(settings, IDC_TARGET_DELETE);
+         EXPECT_TRUE(Answer(settings, IDYES));
+       },
+       [&] { return held().size() == 2; }},
+      {"the interval in full-width digits", [&] { SetDlgItemTextW(settings, IDC_INTERVAL, L"７５０"); },
+       [] { return BlockView()->activeSettings.monitorInterval == 750; }},
+      {"monitoring at first", [] {}, [&] { return monitoring(true); }},
+      {"stop", [&] { Click(settings, IDC_STOP); }, [&] { return monitoring(false) && saved("Monitoring=off"); }},
+      {"no re-apply", [&] { EXPECT_TRUE(SetCheck(settings, IDC_REAPPLY, false)); },
+       [&] { return BlockView()->activeSettings.reapplyOnWorkAreaChange == 0 && monitoring(false); }},
+      {"start", [&] { Click(settings, IDC_START); }, [&] { return monitoring(true) && saved("Monitoring=on"); }},
+      {"start with Windows: in the Run key", [&] { EXPECT_TRUE(SetCheck(settings, IDC_START_WITH_WINDOWS, true)); },
+       [&] { return lstrcmpiA(RunValue().c_str(), quotedExe.c_str()) == 0; }},
+      {"and out again", [&] { EXPECT_TRUE(SetCheck(settings, IDC_START_WITH_WINDOWS, false)); },
+       [&] { return RunValue().empty(); }},
   }));
-  // Another target, deleted again once the question is answered.
-  AddThroughEditor(settings, IDC_TARGET_ADD, doomed);
-  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 2 && held().size() == 3; }));
-  EXPECT_TRUE(Same(held()[2].record, doomed));
-  Click(settings, IDC_TARGET_DELETE);
-  ASSERT_TRUE(Answer(settings, IDYES));
-  ASSERT_TRUE(WaitFor([&] { return held().size() == 2; }));
-  // The interval, typed in full-width digits.
-  SetDlgItemTextW(settings, IDC_INTERVAL, L"７５０");
-  ASSERT_TRUE(WaitFor([] { return BlockView()->activeSettings.monitorInterval == 750; }));
-  // Stop, a setting taken while stopped (WM_USER+5), start: the buttons follow the program's state each
-  // time it says so, and a switch is saved at once.
-  const auto buttonsShow = [&](bool monitoring) {
-    return WaitFor([&] {
-      return IsWindowEnabled(GetDlgItem(settings, IDC_START)) == !monitoring &&
-             IsWindowEnabled(GetDlgItem(settings, IDC_STOP)) == monitoring;
-    });
-  };
-  const std::string ini = plenara.Dir().File("Plenara.ini");
-  ASSERT_TRUE(buttonsShow(true));
-  Click(settings, IDC_STOP);
-  EXPECT_TRUE(buttonsShow(false));
-  EXPECT_TRUE(FileHas(ini, "Monitoring=off"));
-  ASSERT_TRUE(SetCheck(settings, IDC_REAPPLY, false));
-  EXPECT_TRUE(WaitFor([] { return BlockView()->activeSettings.reapplyOnWorkAreaChange == 0; }));
-  EXPECT_TRUE(buttonsShow(false));
-  Click(settings, IDC_START);
-  EXPECT_TRUE(buttonsShow(true));
-  EXPECT_TRUE(FileHas(ini, "Monitoring=on"));
-  // "Start with Windows" puts this program in the Run key and takes it out again.
-  ASSERT_TRUE(SetCheck(settings, IDC_START_WITH_WINDOWS, true));
-  EXPECT_TRUE(WaitFor([&] { return lstrcmpiA(RunValue().c_str(), ("\"" + plenara.ExePath() + "\"").c_str()) == 0; }))
-      << RunValue();
-  ASSERT_TRUE(SetCheck(settings, IDC_START_WITH_WINDOWS, false));
-  EXPECT_TRUE(WaitFor([&] { return RunValue().empty(); })) << RunValue();
   const std::string edited = Ansi(L"枠"), copied = edited + Ansi(L" のコピー");
   const auto expectList = [&] {
     const std::vector<HeldTarget> rules = held();
@@ -343,82 +406,12 @@ TEST(SettingsWindow, AUsersSession) {
   expectList();
   EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
   EXPECT_EQ(BlockView()->activeSettings.reapplyOnWorkAreaChange, 0);
-}
-
-// A list view of the program's settings window, reached through memory in the program's process:
-// a row's cell, its check box, its selection.
-class RemoteList {
- public:
-  RemoteList(HANDLE process, HWND list) : process_(process), list_(list) {
-    memory_ = static_cast<char*>(VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE));
-  }
-  ~RemoteList() { VirtualFreeEx(process_, memory_, 0, MEM_RELEASE); }
-  RemoteList(const RemoteList&) = delete;
-  RemoteList& operator=(const RemoteList&) = delete;
-  std::string Cell(int row, int column) {
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = memory_ + 1024;
-    item.cchTextMax = 1024;
-    Call(LVM_GETITEMTEXTA, row, item);
-    char text[1024] = {};
-    ReadProcessMemory(process_, memory_ + 1024, text, sizeof text - 1, nullptr);
-    return text;
-  }
-  void SetState(int row, UINT mask, UINT state) {
-    LVITEMA item = {};
-    item.stateMask = mask;
-    item.state = state;
-    Call(LVM_SETITEMSTATE, row, item);
-  }
-  void Check(int row, bool on) { SetState(row, LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(on ? 2 : 1)); }
-  void Select(int row) { SetState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED); }
-
- private:
-  void Call(UINT message, int row, const LVITEMA& item) {
-    WriteProcessMemory(process_, memory_, &item, sizeof item, nullptr);
-    SendMessageA(list_, message, row, reinterpret_cast<LPARAM>(memory_));
-  }
-  HANDLE process_;
-  HWND list_;
-  char* memory_ = nullptr;
-};
-// The standard file dialog owned by owner, given a file name and confirmed.
-bool ChooseFile(HWND owner, const std::string& path) {
-  HWND dialog = WaitOwnedWindow(owner, IDOK);
-  if (!dialog) return false;
-  for (int name : {0x47C, 0x480}) SetDlgItemTextA(dialog, name, path.c_str());  // cmb13, edt1
-  Click(dialog, IDOK);
-  return WaitGone(dialog);
-}
-// Export or import (button) through the file dialog with path.
-bool FileCommand(HWND settings, int button, const std::string& path) {
-  Click(settings, button);
-  return ChooseFile(settings, path);
-}
-// The lists' menu, opened from the keyboard on the selected row; item chosen by its mnemonic.
-bool ChooseFromMenu(HWND settings, int listId, char mnemonic, const char* picture = nullptr) {
-  PostMessageA(settings, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(GetDlgItem(settings, listId)), -1);
-  HWND menu = nullptr;
-  if (!WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); })) return false;
-  if (picture) SavePicture(picture, settings, menu);
-  PostMessageA(menu, WM_CHAR, mnemonic, 0);
-  return WaitFor([&] { return !IsWindowVisible(menu); });
-}
-
-// What tripped a new user, and the additions: a rule for every window asks first; "equals" with no text
-// and a bad interval are refused with a word, a greyed field is not; apply now acts again on a window a
-// once-only rule had handled; the columns fit; the menu and the check box switch a rule in the program;
-// an export imported again in place of the list gives the same settings file.
-TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
-  Fixture& fixture = SharedFixture();
-  HWND moved = fixture.Ready() ? fixture.Top("PlenaraApplyNow", "apply now", Box{500, 300, 200, 150}) : nullptr;
-  PlenaraInstance plenara(Companion::kReal);
-  ASSERT_TRUE(moved && StartReal(plenara));
-  const auto held = [&] { return ProgramRules(plenara.Process().Handle()); };
-  HWND settings = OpenWindow(plenara, kCmdSettings);
+  // What tripped a new user.
+  HWND moved = fixture.Top("PlenaraApplyNow", "apply now", Box{500, 300, 200, 150});
+  ASSERT_NE(moved, nullptr);
+  settings = OpenWindow(plenara, kCmdSettings);
   ASSERT_NE(settings, nullptr);
-  HWND editor = OpenEditor(settings);
+  editor = OpenEditor(settings);
   ASSERT_NE(editor, nullptr);
   // Closing or minimizing whatever window there is: asked first, "no" is the default and saves nothing.
   for (const auto& [close, size] : {std::pair<bool, int>{true, 0}, std::pair<bool, int>{false, kSizeMinimize}}) {
@@ -435,7 +428,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
     ASSERT_TRUE(WaitGone(question));
     EXPECT_TRUE(IsWindowVisible(editor));
   }
-  ASSERT_TRUE(held().empty());
+  ASSERT_EQ(held().size(), 2u);
   Choose(editor, IDC_SIZE_ACTION, 0);
   // "Equals" with no text is refused with a message.
   Choose(editor, IDC_CLASS_MODE, kMatchEquals);
@@ -450,8 +443,8 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   for (int id : {IDC_X_ANCHOR, IDC_Y_ANCHOR}) Choose(editor, id, kAnchorNear);
   Click(editor, IDOK);
   ASSERT_TRUE(WaitGone(editor)) << FieldText(editor, IDC_RULE_STATUS);
-  ASSERT_TRUE(WaitFor([&] { return held().size() == 1; }));
-  EXPECT_EQ(held()[0].record.titlePattern[0], '\0');
+  ASSERT_TRUE(WaitFor([&] { return held().size() == 3; }));
+  EXPECT_EQ(held()[2].record.titlePattern[0], '\0');
   // The once-only rule puts the window in the corner; moved away, it stays, until apply now.
   const Box corner = {WorkArea().left, WorkArea().top, 200, 150};
   ASSERT_TRUE(WaitFor([&] { return BoxOf(moved) == corner; }, 20000));
@@ -464,7 +457,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   Click(settings, IDCANCEL);
   ASSERT_TRUE(Answer(settings, IDOK)) << "no word on the interval";
   EXPECT_TRUE(IsWindowVisible(settings));
-  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, kDefaultInterval);
+  EXPECT_EQ(BlockView()->activeSettings.monitorInterval, 750);
   SetDlgItemTextA(settings, IDC_INTERVAL, "500");
   // A rule with long texts: every column in sight at the default size, the texts narrowed, not the flags.
   TargetRecord wide = NewRule(std::wstring(60, L'名').c_str(), std::string(120, 'C').c_str(), kMatchBegins);
@@ -474,7 +467,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   wide.ySpec = {kAnchorFar, kOffsetPercent, {}, 25};
   AddThroughEditor(settings, IDC_TARGET_ADD, wide);
   // Once the window shows it too: it selects the new rule after the program has it.
-  ASSERT_TRUE(WaitFor([&] { return held().size() == 2 && Rows(settings) == 2 && SelectedRow(settings) == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return held().size() == 4 && Rows(settings) == 4 && SelectedRow(settings) == 3; }));
   HWND list = GetDlgItem(settings, IDC_TARGETS);
   RECT client = {};
   GetClientRect(list, &client);
@@ -485,53 +478,50 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
     total += width;
   }
   EXPECT_LE(total, client.right) << "a horizontal scroll bar hides the last columns";
-  // A child rule of the first rule shows as a count in its row.
+  // Each step waits for the window to show the last change before a row is selected or clicked: the
+  // program has a change before the window has refilled its list.
   RemoteList rows(plenara.Process().Handle(), list);
-  rows.Select(0);
-  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 0; }));
-  AddThroughEditor(settings, IDC_CHILD_ADD, NewRule(L"子", "Child", kMatchEquals));
-  ASSERT_TRUE(WaitFor([&] { return held()[0].children.size() == 1; }));
-  EXPECT_TRUE(WaitFor([&] { return rows.Cell(0, 0) == Ansi(L"(名前なし) (子ウィンドウのルール 1)"); })) << rows.Cell(0, 0);
-  // The menu switches the rule off, the check box on again: read back from the program.
-  rows.Select(1);
-  ASSERT_TRUE(WaitFor([&] { return SelectedRow(settings) == 1; }));
-  ASSERT_TRUE(ChooseFromMenu(settings, IDC_TARGETS, 'N', "settings-window-menu.png"));
-  EXPECT_TRUE(WaitFor([&] { return held()[1].record.enabled == 0; })) << "the menu did not switch the rule off";
-  // The program has it before the window shows it: the box is clicked once the row says so.
-  ASSERT_TRUE(WaitFor([&] { return rows.Cell(1, 4) == Ansi(L"いいえ"); })) << rows.Cell(1, 4);
-  rows.Check(1, true);
-  EXPECT_TRUE(WaitFor([&] { return held()[1].record.enabled == 1; })) << "the check box did not switch it on";
-  ASSERT_TRUE(WaitFor([&] { return rows.Cell(1, 4) == Ansi(L"はい"); }));
-  rows.Check(0, false);
-  EXPECT_TRUE(WaitFor([&] { return held()[0].record.enabled == 0 && held()[1].record.enabled == 1; }));
-  ASSERT_TRUE(ChooseFromMenu(settings, IDC_TARGETS, 'O'));
-  EXPECT_TRUE(WaitFor([&] { return held().size() == 2 && held()[1].children.size() == 1; })) << "not moved down";
+  const auto on = [&](int row) { return held()[row].record.enabled; };
+  ASSERT_TRUE(Walk({
+      {"the once-only rule's row", [&] { rows.Select(2); }, [&] { return SelectedRow(settings) == 2; }},
+      {"a child rule shows as a count in its row",
+       [&] { AddThroughEditor(settings, IDC_CHILD_ADD, NewRule(L"子", "Child", kMatchEquals)); },
+       [&] { return held()[2].children.size() == 1 && rows.Cell(2, 0) == Ansi(L"(名前なし) (子ウィンドウのルール 1)"); }},
+      {"the last row", [&] { rows.Select(3); }, [&] { return SelectedRow(settings) == 3; }},
+      {"the menu switches the rule off",
+       [&] { EXPECT_TRUE(ChooseFromMenu(settings, IDC_TARGETS, 'N', "settings-window-menu.png")); },
+       [&] { return on(3) == 0 && rows.Cell(3, 4) == Ansi(L"いいえ"); }},
+      {"the check box on again", [&] { rows.Check(3, true); }, [&] { return on(3) == 1 && rows.Cell(3, 4) == Ansi(L"はい"); }},
+      {"the row above off", [&] { rows.Check(2, false); }, [&] { return on(2) == 0 && on(3) == 1; }},
+      {"moved down from the menu", [&] { EXPECT_TRUE(ChooseFromMenu(settings, IDC_TARGETS, 'O')); },
+       [&] { return held().size() == 4 && held()[3].children.size() == 1; }},
+  }));
   // Export, then import in place of the list: the settings file is the same, byte for byte.
-  const std::string ini = plenara.Dir().File("Plenara.ini"), exported = plenara.Dir().File("exported.ini");
-  ASSERT_TRUE(FileHas(ini, "[2.1]"));
+  const std::string exported = plenara.Dir().File("exported.ini");
+  ASSERT_TRUE(WaitFor([&] { return ReadWholeFile(ini).find("[4.1]") != std::string::npos; }));
   const std::string before = ReadWholeFile(ini);
+  const std::vector<HeldTarget> exportedRules = held();
   ASSERT_TRUE(FileCommand(settings, IDC_EXPORT, exported));
   ASSERT_TRUE(WaitFor([&] { return !ReadWholeFile(exported).empty(); }));
-  // A file without rules changes nothing.
-  const std::string stray = plenara.Dir().File("stray.ini");
+  // A file without rules is refused with a word; a damaged one asks whether to take it with safe values in
+  // place of what cannot be read, and "no" changes nothing.
+  const std::string stray = plenara.Dir().File("stray.ini"), damaged = plenara.Dir().File("damaged.ini");
   WriteWholeFile(stray, "not a settings file\r\n");
-  ASSERT_TRUE(FileCommand(settings, IDC_IMPORT, stray));
-  ASSERT_TRUE(Answer(settings, IDOK));
-  // A damaged file: asked whether to take it with safe values in place of what cannot be read; "no" changes nothing.
-  const std::string damaged = plenara.Dir().File("damaged.ini");
   WriteWholeFile(damaged, "[1]\r\nName=\"x\"\r\nSize=sideways\r\n");
-  ASSERT_TRUE(FileCommand(settings, IDC_IMPORT, damaged));
-  ASSERT_TRUE(Answer(settings, IDNO)) << "no question for a damaged file";
-  EXPECT_EQ(held().size(), 2u);
+  for (const auto& [file, answer] : {std::pair{stray, IDOK}, std::pair{damaged, IDNO}}) {
+    SCOPED_TRACE(file);
+    ASSERT_TRUE(FileCommand(settings, IDC_IMPORT, file));
+    ASSERT_TRUE(Answer(settings, answer));
+    EXPECT_EQ(held().size(), 4u);
+  }
   ASSERT_TRUE(FileCommand(settings, IDC_IMPORT, exported));
   HWND choice = WaitOwnedWindow(settings, IDC_IMPORT_REPLACE);
   ASSERT_NE(choice, nullptr);
   ASSERT_TRUE(SetCheck(choice, IDC_IMPORT_REPLACE, true));
   EXPECT_TRUE(SavePicture("import-choice.png", choice));
-  const std::vector<HeldTarget> exportedRules = held();
   Click(choice, IDOK);
   ASSERT_TRUE(WaitGone(choice));
-  ASSERT_TRUE(WaitFor([&] { return FieldText(settings, IDC_STATUS) == Ansi(L"ルール 2 件を読み込みました。"); }))
+  ASSERT_TRUE(WaitFor([&] { return FieldText(settings, IDC_STATUS) == Ansi(L"ルール 4 件を読み込みました。"); }))
       << FieldText(settings, IDC_STATUS);
   EXPECT_EQ(ReadWholeFile(ini), before);
   const std::vector<HeldTarget> imported = held();
@@ -542,7 +532,7 @@ TEST(SettingsWindow, WhatTrippedANewUserAndWhatWasAdded) {
   choice = WaitOwnedWindow(settings, IDC_IMPORT_REPLACE);
   ASSERT_NE(choice, nullptr);
   Click(choice, IDOK);
-  EXPECT_TRUE(WaitFor([&] { return held().size() == 4 && Same(held()[3].record, exportedRules[1].record); }));
+  EXPECT_TRUE(WaitFor([&] { return held().size() == 8 && Same(held()[7].record, exportedRules[3].record); }));
   PostMessageA(settings, WM_CLOSE, 0, 0);
   EXPECT_TRUE(WaitGone(settings));
 }
