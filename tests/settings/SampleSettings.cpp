@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sstream>
 
 #include "settings/SettingsFormat.h"
 
@@ -9,7 +10,7 @@ namespace {
 
 void Copy(char* field, size_t size, std::string_view text) {
   std::memset(field, 0, size);
-  std::memcpy(field, text.data(), text.size() < size - 1 ? text.size() : size - 1);
+  std::memcpy(field, text.data(), std::min(text.size(), size - 1));
 }
 
 void Place(TargetRecord& r, SizeSpec width, SizeSpec height, PositionSpec x, PositionSpec y) {
@@ -105,4 +106,17 @@ std::string FormatText(const SettingsModel& model, const Charset& charset) {
   TextBuffer out;
   FormatSettingsFile(model, charset, out);
   return std::string(out.Data(), out.Size());
+}
+
+bool HasLines(const std::string& text, const std::string& lines) {
+  const std::string padded = "\n" + text;
+  size_t at = 0;
+  std::istringstream in(lines);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    at = padded.find("\n" + line + "\r\n", at);
+    if (at == std::string::npos) return false;
+    at += line.size() + 2;
+  }
+  return true;
 }

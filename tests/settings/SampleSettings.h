@@ -15,3 +15,5 @@ TargetRecord Rule(uint8_t classMatch, std::string_view classPattern, uint8_t tit
 // "" when equal in every byte, else where the first difference is.
 std::string ModelDifference(const SettingsModel& expected, const SettingsModel& actual);
 std::string FormatText(const SettingsModel& model, const Charset& charset);
+// Whether each line of lines (ended by LF or CR LF) stands whole in text, in the same order.
+bool HasLines(const std::string& text, const std::string& lines);
