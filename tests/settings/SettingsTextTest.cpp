@@ -197,7 +197,9 @@ TEST(SettingsText, QuotedValuesAndNumbersAreWrittenAndReadAsDocumented) {
   };
   for (const auto& c : quoted) {
     SCOPED_TRACE(std::string(c.value));
-    if (c.charset) EXPECT_EQ(Quoted(c.text, *c.charset), c.value);
+    if (c.charset) {
+      EXPECT_EQ(Quoted(c.text, *c.charset), c.value);
+    }
     bool closed = !c.closed;
     std::string text(c.value.size(), '\0');
     text.resize(ReadQuoted(View(c.value), &text[0], closed));
