@@ -68,38 +68,17 @@ std::wstring Wide(const std::string& ansi) {
 // ansi in code page 1200 (UTF-16), 1201 (big-endian UTF-16) or UTF-8, with or without its byte-order mark.
 std::string Unicode(const std::string& ansi, UINT codePage, bool withMark = true) {
   const std::wstring wide = (withMark ? L"\xFEFF" : L"") + Wide(ansi);
-  std::string bytes(wide.size() * 3, '\0');
+  std::string bytes(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
   if (codePage == CP_UTF8) {
     bytes.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &bytes[0],
                                      static_cast<int>(bytes.size()), nullptr, nullptr));
-    return bytes;
   }
-  bytes.clear();
-  for (wchar_t c : wide) {
-    const char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
-    bytes += codePage == 1201 ? std::string{high, low} : std::string{low, high};
-  }
+  for (size_t i = 0; codePage == 1201 && i < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
   return bytes;
 }
 
-// path with the prefix that a name past MAX_PATH needs.
-std::wstring LongName(const std::string& path) {
-  wchar_t full[1024];
-  GetFullPathNameW(Wide(path).c_str(), 1024, full, nullptr);
-  return L"\\\\?\\" + std::wstring(full);
-}
-
-std::string ReadLong(const std::string& path) {
-  HANDLE file = CreateFileW(LongName(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  std::string bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-    bytes.append(buffer, got);
-  }
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  return bytes;
-}
+// A full path with the prefix that a name past MAX_PATH needs.
+std::wstring LongName(const std::string& path) { return L"\\\\?\\" + Wide(path); }
 
 // The file read back through the loader, which must find it whole and undamaged.
 SettingsModel Reread(const std::string& path) {
@@ -298,14 +277,10 @@ BOOL WINAPI FailReplace(LPCWSTR, LPCWSTR, DWORD) {
 
 // A Plenara.ini under folder whose path is 250 characters long, so that the
 // name of its damaged copy passes MAX_PATH.
-std::string DeepPath(std::string folder) {
-  while (folder.size() + 60 < 239) {
-    folder += std::string(40, 'd') + "\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-  }
-  folder += std::string(239 - 1 - folder.size(), 'e') + "\\";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return folder + kIni;
+std::string DeepPath(const std::string& folder) {
+  const std::string deep = folder + std::string(239 - 1 - folder.size(), 'd') + "\\";
+  EXPECT_TRUE(CreateDirectoryA(deep.c_str(), nullptr)) << deep;
+  return deep + kIni;
 }
 
 TEST(SettingsFile, AFileThatCannotBeUsedAsItIsIsSetAsideOnceAndNeverHalfReplaced) {
@@ -385,10 +360,9 @@ TEST(SettingsFile, AFileThatCannotBeUsedAsItIsIsSetAsideOnceAndNeverHalfReplaced
     EXPECT_EQ(ModelDifference(ModelOfBlock(*block), Reread(path)), "");
     const std::vector<std::string> copies = FilesIn(folder, kCopies);
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_TRUE(ReadLong(folder + copies[0]) == c.bytes);
-    // The scratch folder's removal knows no long names, and a copy of a read-only file is read-only.
-    SetFileAttributesW(LongName(folder + copies[0]).c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_TRUE(DeleteFileW(LongName(folder + copies[0]).c_str()));
+    // Renamed to be read: neither reading nor the scratch folder's removal knows long names.
+    ASSERT_TRUE(MoveFileW(LongName(folder + copies[0]).c_str(), LongName(folder + "copy").c_str()));
+    EXPECT_TRUE(ReadWholeFile(folder + "copy") == c.bytes);
   }
 }
 
