@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <memory>
 #include <set>
 #include <string>
@@ -366,24 +367,18 @@ TEST(SettingsFile, AFileThatCannotBeUsedAsItIsIsSetAsideOnceAndNeverHalfReplaced
   }
 }
 
-DWORD WINAPI RunSave(void* save) { return (*static_cast<std::function<bool()>*>(save))(); }
-
 // Runs save on a thread while the lock named name is held: it waits far longer
 // than a save takes (and far shorter than a saver waits) until meanwhile has
 // run and the lock is let go. Returns what save returned.
-bool SaveWhileHeld(const char* name, std::function<bool()> save, const std::function<void()>& meanwhile) {
+bool SaveWhileHeld(const char* name, const std::function<bool()>& save, const std::function<void()>& meanwhile) {
   HANDLE held = CreateMutexA(nullptr, TRUE, name);
-  HANDLE thread = held ? CreateThread(nullptr, 0, RunSave, &save, 0, nullptr) : nullptr;
-  EXPECT_NE(thread, nullptr);
-  EXPECT_EQ(WaitForSingleObject(thread, 3000), static_cast<DWORD>(WAIT_TIMEOUT));
+  std::future<bool> saved = std::async(std::launch::async, save);
+  EXPECT_EQ(saved.wait_for(std::chrono::seconds(3)), std::future_status::timeout);
   meanwhile();
   ReleaseMutex(held);
-  EXPECT_EQ(WaitForSingleObject(thread, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
-  DWORD saved = 0;
-  GetExitCodeThread(thread, &saved);
-  CloseHandle(thread);
   CloseHandle(held);
-  return saved == 1;
+  EXPECT_EQ(saved.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  return saved.get();
 }
 
 TEST(SettingsFile, ASaveWaitsWhileAnotherSaverHoldsTheFileUnderAnySpellingThenWritesTheNewerState) {
