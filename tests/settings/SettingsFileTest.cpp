@@ -8,9 +8,9 @@
 #include <cctype>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <future>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -52,7 +52,7 @@ std::vector<std::string> FilesIn(const std::string& folder, const std::string& p
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA((folder + pattern).c_str(), &data);
   for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data)) {
-    if (data.cFileName[0] != '.') names.push_back(data.cFileName);
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
   }
   if (find != INVALID_HANDLE_VALUE) FindClose(find);
   std::sort(names.begin(), names.end());
@@ -81,6 +81,18 @@ std::string Unicode(const std::string& ansi, UINT codePage, bool withMark = true
 // A full path with the prefix that a name past MAX_PATH needs.
 std::wstring LongName(const std::string& path) { return L"\\\\?\\" + Wide(path); }
 
+std::string ReadLong(const std::string& path) {
+  HANDLE file = CreateFileW(LongName(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    bytes.append(buffer, got);
+  }
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return bytes;
+}
+
 // The file read back through the loader, which must find it whole and undamaged.
 SettingsModel Reread(const std::string& path) {
   LoadedFile loaded;
@@ -103,92 +115,6 @@ std::string CopyNameAt(const SYSTEMTIME& t, int seconds) {
   std::snprintf(name, sizeof name, "%s.damaged-%04u%02u%02u-%02u%02u%02u", kIni, at.wYear, at.wMonth, at.wDay, at.wHour,
                 at.wMinute, at.wSecond);
   return name;
-}
-
-TEST(SettingsFile, EachDamagedStartKeepsItsOwnCopyAndEveryEncodingIsReadAndSavedInTheCodePage) {
-  const TargetRecord edit = Rule(kMatchEquals, "Edit", kMatchEnds, "\xD2\xD3\x92\xA0", "\x89\x45\x94\xBC\x95\xAA");
-  SystemCharset charset;
-  TextBuffer keys;
-  AppendRuleKeys(keys, edit, charset.Get());
-  const std::string settings =
-      "[Settings]\r\nVersion=1\r\nMonitoring=off\r\nInterval=750\r\nReapplyOnWorkAreaChange=no\r\n"
-      "OpenSettingsAtStart=no\r\n";
-  const std::string clean = settings + "[1]\r\n" + std::string(keys.Data(), keys.Size());
-  const struct {
-    const char* label;
-    std::string bytes;
-    bool damaged;
-    int32_t targets;
-    std::string saved;  // lines of the file saved after reading, in this order
-  } cases[] = {
-      {"empty", "", true, 0, "Interval=500"},
-      {"garbage bytes", std::string("\x89PNG\r\n\x1A\n\0\0\xFF\xFE garbage = [[[ ]]] ;;;\x01\x02", 36), true, 0,
-       "Interval=500"},
-      {"UTF-16 with its mark", Unicode(clean, 1200), false, 1, clean},
-      {"UTF-16 big-endian with its mark", Unicode(clean, 1201), false, 1, clean},
-      {"UTF-16 without a mark: NULs dropped, the rest read", Unicode(clean, 1200, false), true, 1,
-       "Interval=750\nClass=equals \"Edit\""},
-      {"UTF-8 with its mark", Unicode(clean, CP_UTF8), false, 1, clean},
-      {"UTF-8 without a mark", Unicode(clean, CP_UTF8, false), false, 1, clean},
-      // "ﾃｽ" in code page 932 is C3 BD, valid UTF-8 for a character code page 932 lacks.
-      {"code page 932 half-width katakana that is valid UTF-8 too", settings + "[1]\r\nName=\xC3\xBD\r\n", true, 1,
-       "Name=\"\xC3\xBD\""},
-      {"UTF-8 without a mark, one short name", Unicode(settings + "[1]\r\nName=\x82\xA0\r\n", CP_UTF8, false), true, 1,
-       "Name=\"\x82\xA0\""},
-      {"UTF-8 with a character code page 932 lacks",
-       Unicode(settings, CP_UTF8) + "[1]\r\nName=\"\xF0\x9F\x98\x80 face\"\r\n", true, 1, "Name=\"?? face\""},  // '?' for each half of the pair
-      {"a 1 MB line: cut, and the lines after it read",
-       settings + "[1]\r\nTitle=equals \"" + std::string(1 << 20, 'x') + "\"\r\nClass=begins \"After\"\r\n", true, 1,
-       "Class=begins \"After\"\nTitle=equals \"" + std::string(kMaxPatternBytes, 'x') + "\""},
-  };
-  // Copies made within the next minutes find their first name taken, as a
-  // second damaged start within the same second would.
-  ScratchDir dir("settings-copies");
-  const std::string path = dir.File(kIni);
-  SYSTEMTIME start;
-  GetLocalTime(&start);
-  constexpr int kTakenSeconds = 180;
-  for (int s = 0; s < kTakenSeconds; ++s) ASSERT_TRUE(WriteWholeFile(dir.File(CopyNameAt(start, s)), "taken"));
-  // Reading and saving write nothing outside the settings file's folder: not
-  // even a converted copy in the temporary folder.
-  ScratchDir temp("settings-temp");
-  const char* const tempNames[] = {"TMP", "TEMP"};
-  char saved[2][MAX_PATH] = {};
-  for (int i = 0; i < 2; ++i) {
-    GetEnvironmentVariableA(tempNames[i], saved[i], MAX_PATH);
-    SetEnvironmentVariableA(tempNames[i], temp.Path().c_str());
-  }
-  HANDLE watch = FindFirstChangeNotificationA(temp.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-  ASSERT_NE(watch, INVALID_HANDLE_VALUE);
-  std::set<std::string> kept;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.label);
-    ASSERT_TRUE(WriteWholeFile(path, c.bytes));
-    TestBlock block(path);
-    ReadSettingIntoBlock(block);
-    EXPECT_TRUE(ReadWholeFile(path) == c.bytes);  // reading never touches the file
-    const CompanionState state = LoadCompanionState(block);
-    EXPECT_EQ(state.loadStatus, c.damaged ? kLoadRepaired : kLoadClean);
-    EXPECT_EQ(state.copyBeforeSave, 0);
-    EXPECT_EQ(block.NumOfTargets, c.targets);
-    EXPECT_EQ(state.damagedCopy[0] != '\0', c.damaged);
-    const std::string copy = std::string(kIni) + "." + state.damagedCopy;
-    if (c.damaged) {
-      EXPECT_TRUE(kept.insert(copy).second && ReadWholeFile(dir.File(copy)) == c.bytes) << copy;
-    }
-    EXPECT_EQ(FilesIn(dir.Path(), kCopies).size(), kTakenSeconds + kept.size());
-    // Saved in the code page, the file as it was kept as the .bak.
-    ASSERT_TRUE(WriteSettingFromBlock(block));
-    const std::string written = ReadWholeFile(path);
-    EXPECT_TRUE(written == FormatText(ModelOfBlock(block), charset.Get()) && HasLines(written, c.saved)) << written;
-    EXPECT_TRUE(ReadWholeFile(path + ".bak") == c.bytes);
-  }
-  for (int s = 0; s < kTakenSeconds; ++s) EXPECT_EQ(ReadWholeFile(dir.File(CopyNameAt(start, s))), "taken");
-  for (int i = 0; i < 2; ++i) SetEnvironmentVariableA(tempNames[i], saved[i][0] ? saved[i] : nullptr);
-  EXPECT_EQ(WaitForSingleObject(watch, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-  ASSERT_TRUE(WriteWholeFile(temp.File("probe"), "x"));  // the watch does see a file made there
-  EXPECT_EQ(WaitForSingleObject(watch, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
-  FindCloseChangeNotification(watch);
 }
 
 // Every section name, then the lines of the first section of each name, as
@@ -284,44 +210,92 @@ std::string DeepPath(const std::string& folder) {
   return deep + kIni;
 }
 
-TEST(SettingsFile, AFileThatCannotBeUsedAsItIsIsSetAsideOnceAndNeverHalfReplaced) {
+TEST(SettingsFile, EveryFileIsReadAsFarAsItGoesSetAsideOnceIfDamagedAndNeverHalfReplaced) {
+  const TargetRecord edit = Rule(kMatchEquals, "Edit", kMatchEnds, "\xD2\xD3\x92\xA0", "\x89\x45\x94\xBC\x95\xAA");
   SystemCharset charset;
+  TextBuffer keys;
+  AppendRuleKeys(keys, edit, charset.Get());
+  const std::string settings =
+      "[Settings]\r\nVersion=1\r\nMonitoring=off\r\nInterval=750\r\nReapplyOnWorkAreaChange=no\r\n"
+      "OpenSettingsAtStart=no\r\n";
+  const std::string clean = settings + "[1]\r\n" + std::string(keys.Data(), keys.Size());
   std::string huge = "[Settings]\r\nInterval=700\r\n";
   huge.resize(kMaxSettingsFileBytes + 1, ';');
   const struct {
     const char* label;
     std::string bytes;
-    bool locked, deep;
+    uint8_t status;
     int32_t targets;
-    std::string lines;  // of the block as read, written out
+    std::string lines;  // of the block as read, written out, in this order
+    bool deep = false;
   } cases[] = {
-      {"locked while read: nothing of it taken, set aside before the first save",
-       FormatText(SampleModel(), charset.Get()), true, false, 0, "Monitoring=on\nInterval=500"},
-      {"far past any real use: not read, kept as a copy", huge, false, false, 0, "Interval=500"},
-      {"damaged, 250 characters deep: read as far as it goes",
+      {"empty", "", kLoadRepaired, 0, "Interval=500"},
+      {"garbage bytes", std::string("\x89PNG\r\n\x1A\n\0\0\xFF\xFE garbage = [[[ ]]] ;;;\x01\x02", 36), kLoadRepaired, 0,
+       "Interval=500"},
+      {"UTF-16 with its mark", Unicode(clean, 1200), kLoadClean, 1, clean},
+      {"UTF-16 big-endian with its mark", Unicode(clean, 1201), kLoadClean, 1, clean},
+      {"UTF-16 without a mark: NULs dropped, the rest read", Unicode(clean, 1200, false), kLoadRepaired, 1,
+       "Interval=750\nClass=equals \"Edit\""},
+      {"UTF-8 with its mark", Unicode(clean, CP_UTF8), kLoadClean, 1, clean},
+      {"UTF-8 without a mark", Unicode(clean, CP_UTF8, false), kLoadClean, 1, clean},
+      // "ﾃｽ" in code page 932 is C3 BD, valid UTF-8 for a character code page 932 lacks.
+      {"code page 932 half-width katakana that is valid UTF-8 too", settings + "[1]\r\nName=\xC3\xBD\r\n",
+       kLoadRepaired, 1, "Name=\"\xC3\xBD\""},
+      {"UTF-8 without a mark, one short name", Unicode(settings + "[1]\r\nName=\x82\xA0\r\n", CP_UTF8, false),
+       kLoadRepaired, 1, "Name=\"\x82\xA0\""},
+      {"UTF-8 with a character code page 932 lacks: '?' for each half of the pair",
+       Unicode(settings, CP_UTF8) + "[1]\r\nName=\"\xF0\x9F\x98\x80 face\"\r\n", kLoadRepaired, 1, "Name=\"?? face\""},
+      {"a 1 MB line: cut, and the lines after it read",
+       settings + "[1]\r\nTitle=equals \"" + std::string(1 << 20, 'x') + "\"\r\nClass=begins \"After\"\r\n",
+       kLoadRepaired, 1, "Class=begins \"After\"\nTitle=equals \"" + std::string(kMaxPatternBytes, 'x') + "\""},
+      {"far past any real use: not read, kept as a copy", huge, kLoadRepaired, 0, "Interval=500"},
+      {"locked while read: nothing of it taken, set aside before the first save", clean, kLoadUnreadable, 0,
+       "Monitoring=on\nInterval=500"},
+      {"damaged, NULs and all, 250 characters deep",
        "[Settings]\r\nVersion=1\r\nMonitoring=off\r\nInterval=10\r\nReapplyOnWorkAreaChange=no\r\n"
        "[1]\r\nClass=equals \"Only\"\r\n" + std::string("\0\0\0", 3) +
            "[2]\r\nClass=equals \"C\"\r\nTitle=begins \"open end\r\nSize=huge\r\n",
-       false, true, 2,
+       kLoadRepaired, 2,
        "Monitoring=off\nInterval=50\nReapplyOnWorkAreaChange=no\n[1]\nClass=equals \"Only\"\n[2]\n"
-       "Class=equals \"C\"\nTitle=begins \"open end\"\nSize=none"},
+       "Class=equals \"C\"\nTitle=begins \"open end\"\nSize=none",
+       true},
   };
+  // Copies made within the next minutes find their first name taken, as a
+  // second damaged start within the same second would.
+  ScratchDir dir("settings-copies");
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  constexpr int kTakenSeconds = 180;
+  for (int s = 0; s < kTakenSeconds; ++s) ASSERT_TRUE(WriteWholeFile(dir.File(CopyNameAt(now, s)), "taken"));
+  // Reading and saving write nothing outside the settings file's folder: not
+  // even a converted copy in the temporary folder.
+  ScratchDir temp("settings-temp");
+  const char* const tempNames[] = {"TMP", "TEMP"};
+  char saved[2][MAX_PATH] = {};
+  for (int i = 0; i < 2; ++i) {
+    GetEnvironmentVariableA(tempNames[i], saved[i], MAX_PATH);
+    SetEnvironmentVariableA(tempNames[i], temp.Path().c_str());
+  }
+  HANDLE watch = FindFirstChangeNotificationA(temp.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(watch, INVALID_HANDLE_VALUE);
   FileSteps halfWrite, noFlush, noReplace;
   halfWrite.write = WriteHalfThenFail;
   noFlush.flush = FailFlush;
   noReplace.replace = FailReplace;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    ScratchDir dir("settings-aside");
+    const bool locked = c.status == kLoadUnreadable;
     const std::string path = c.deep ? DeepPath(dir.Path()) : dir.File(kIni);
     const std::string folder = path.substr(0, path.size() - std::strlen(kIni));
-    ASSERT_TRUE(WriteWholeFile(path, c.bytes)) << path.size();
+    ASSERT_TRUE(WriteWholeFile(path, c.bytes));
+    DeleteFileA((path + ".bak").c_str());
+    const std::vector<std::string> before = FilesIn(folder, kCopies);
     TestBlock unread(path);  // zero-filled: ReadSetting never ran, as when the module was missing at start
     EXPECT_FALSE(WriteSettingFromBlock(unread));
-    // Two starts on a file that stays read-only, or locked: the first sets it
-    // aside, the second finds it kept.
-    HANDLE lock = c.locked ? CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) : nullptr;
-    if (!c.locked) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    // Two starts on a file that stays read-only, or locked: a damaged file is
+    // set aside by the first, and the second finds its copy kept.
+    HANDLE lock = locked ? CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) : nullptr;
+    if (!locked) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
     std::unique_ptr<TestBlock> block;
     std::string copy;
     for (int start = 0; start < 2; ++start) {
@@ -329,18 +303,18 @@ TEST(SettingsFile, AFileThatCannotBeUsedAsItIsIsSetAsideOnceAndNeverHalfReplaced
       block = std::make_unique<TestBlock>(path);
       ReadSettingIntoBlock(*block);
       const CompanionState state = LoadCompanionState(*block);
-      EXPECT_EQ(state.loadStatus, c.locked ? kLoadUnreadable : kLoadRepaired);
-      EXPECT_EQ(state.copyBeforeSave, c.locked);
+      EXPECT_EQ(state.loadStatus, c.status);
+      EXPECT_EQ(state.copyBeforeSave, locked);
       if (start == 0) copy = state.damagedCopy;
       EXPECT_EQ(copy, state.damagedCopy);
-      EXPECT_EQ(FilesIn(folder, kCopies).size(), c.locked ? 0u : 1u);
+      EXPECT_EQ(FilesIn(folder, kCopies).size(), before.size() + !copy.empty());
       EXPECT_EQ(block->openSettingsAtStart, 0);  // not a first start
       EXPECT_EQ(block->NumOfTargets, c.targets);
       EXPECT_TRUE(HasLines(FormatText(ModelOfBlock(*block), charset.Get()), c.lines));
     }
-    EXPECT_EQ(copy.empty(), c.locked);
+    EXPECT_EQ(copy.empty(), c.status != kLoadRepaired);
     // While the file stays locked no copy can be made, so no save replaces it.
-    if (c.locked) {
+    if (locked) {
       EXPECT_FALSE(WriteSettingFromBlock(*block));
       CloseHandle(lock);
     }
@@ -349,22 +323,34 @@ TEST(SettingsFile, AFileThatCannotBeUsedAsItIsIsSetAsideOnceAndNeverHalfReplaced
     block->activeSettings.monitorInterval = 800;
     for (const FileSteps* steps : {&halfWrite, &noFlush, &noReplace}) {
       EXPECT_FALSE(WriteSettingFromBlock(*block, *steps));
-      EXPECT_TRUE(ReadWholeFile(path) == c.bytes);
-      // Nothing is left beside the file, its copy and a .bak, which if made is the previous file.
+      EXPECT_TRUE(ReadWholeFile(path) == c.bytes);  // nor did reading ever touch it
+      // Nothing is left beside the file, its copies and a .bak, which if made is the previous file.
       const std::vector<std::string> baks = FilesIn(folder, "*.bak");
       EXPECT_EQ(FilesIn(folder).size(), 1 + FilesIn(folder, kCopies).size() + baks.size());
       EXPECT_TRUE(baks.empty() || ReadWholeFile(path + ".bak") == c.bytes);
     }
+    // Saved in the code page, the file as it was kept as the .bak, and set aside once.
     ASSERT_TRUE(WriteSettingFromBlock(*block));
     EXPECT_TRUE(ReadWholeFile(path + ".bak") == c.bytes);
-    ASSERT_TRUE(WriteSettingFromBlock(*block));  // the copy is made once
+    ASSERT_TRUE(WriteSettingFromBlock(*block));
+    EXPECT_TRUE(ReadWholeFile(path) == FormatText(ModelOfBlock(*block), charset.Get()));
     EXPECT_EQ(ModelDifference(ModelOfBlock(*block), Reread(path)), "");
-    const std::vector<std::string> copies = FilesIn(folder, kCopies);
-    ASSERT_EQ(copies.size(), 1u);
-    // Renamed to be read: neither reading nor the scratch folder's removal knows long names.
-    ASSERT_TRUE(MoveFileW(LongName(folder + copies[0]).c_str(), LongName(folder + "copy").c_str()));
-    EXPECT_TRUE(ReadWholeFile(folder + "copy") == c.bytes);
+    std::vector<std::string> made, copies = FilesIn(folder, kCopies);
+    std::set_difference(copies.begin(), copies.end(), before.begin(), before.end(), std::back_inserter(made));
+    ASSERT_EQ(made.size(), c.status == kLoadClean ? 0u : 1u);
+    for (const std::string& name : made) {
+      EXPECT_TRUE(copy.empty() || name == std::string(kIni) + "." + copy) << name;
+      EXPECT_TRUE(ReadLong(folder + name) == c.bytes) << name;
+      SetFileAttributesW(LongName(folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only file's copy is too
+      EXPECT_TRUE(DeleteFileW(LongName(folder + name).c_str()));  // the scratch folder's removal knows no long names
+    }
   }
+  for (int s = 0; s < kTakenSeconds; ++s) EXPECT_EQ(ReadWholeFile(dir.File(CopyNameAt(now, s))), "taken");
+  for (int i = 0; i < 2; ++i) SetEnvironmentVariableA(tempNames[i], saved[i][0] ? saved[i] : nullptr);
+  EXPECT_EQ(WaitForSingleObject(watch, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  ASSERT_TRUE(WriteWholeFile(temp.File("probe"), "x"));  // the watch does see a file made there
+  EXPECT_EQ(WaitForSingleObject(watch, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  FindCloseChangeNotification(watch);
 }
 
 // Runs save on a thread while the lock named name is held: it waits far longer
