@@ -1,29 +1,23 @@
 #pragma once
-// The settings every settings test writes and reads back, and the helpers
-// that compare them.
+// The settings every settings test writes and reads back, and the helpers that compare them.
 #include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <string>
-#include <string_view>
 
 #include "settings/SettingsFormat.h"
 #include "settings/SettingsModel.h"
 #include "settings/SettingsText.h"
 
-inline void CopyField(char* field, size_t size, std::string_view text) {
-  std::memset(field, 0, size);
-  std::memcpy(field, text.data(), std::min(text.size(), size - 1));
-}
-
-inline TargetRecord Rule(uint8_t classMatch, std::string_view classPattern, uint8_t titleMatch,
-                         std::string_view titlePattern, std::string_view name = "") {
+inline TargetRecord Rule(uint8_t classMatch, const std::string& classPattern, uint8_t titleMatch,
+                         const std::string& titlePattern, const std::string& name = "") {
   TargetRecord record = DefaultRule();
   record.classMatch = classMatch;
-  CopyField(record.classPattern, sizeof record.classPattern, classPattern);
   record.titleMatch = titleMatch;
-  CopyField(record.titlePattern, sizeof record.titlePattern, titlePattern);
-  CopyField(RuleName(record), kRuleNameSize, name);
+  // strncpy fills the rest with NULs: records compare byte for byte.
+  std::strncpy(record.classPattern, classPattern.c_str(), kMaxPatternBytes);
+  std::strncpy(record.titlePattern, titlePattern.c_str(), kMaxPatternBytes);
+  std::strncpy(RuleName(record), name.c_str(), kMaxNameBytes);
   return record;
 }
 
@@ -36,9 +30,8 @@ inline void Place(TargetRecord& r, SizeSpec width, SizeSpec height, PositionSpec
   r.ySpec = y;
 }
 
-// Every match mode, action, size mode, anchor and offset kind; Japanese text,
-// quotes and INI punctuation, full-length fields, bytes no character holds.
-// Monitoring is off and no rule can match a real window.
+// Every match mode, action, size mode, anchor and offset kind; Japanese text, quotes and INI punctuation,
+// full-length fields, bytes no character holds. Monitoring is off and no rule can match a real window.
 inline SettingsModel SampleModel() {
   SettingsModel model;
   model.general = {1234, 0, 1, 0};
@@ -70,8 +63,7 @@ inline SettingsModel SampleModel() {
   rule.close = 1;
   AddTarget(model, rule);
 
-  // Full-length fields, control characters, bytes that are no character of
-  // code page 932, extreme values.
+  // Full-length fields, control characters, bytes that are no character of code page 932, extreme values.
   std::string longName;
   while (longName.size() + 2 <= kMaxNameBytes) longName += "\x90\xDD";  // 設
   rule = Rule(kMatchEquals, std::string(126, 'c') + "\x94\x5C", kMatchEquals, "\ttab\x01" "bell\r\nline",
@@ -89,8 +81,8 @@ inline std::string ModelDifference(const SettingsModel& expected, const Settings
   // Each model as one string of bytes: the settings, then every record with its children's count.
   auto flat = [](const SettingsModel& m) {
     const GeneralSettings& g = m.general;
-    std::string bytes = std::to_string(g.monitorInterval) + char(g.reapplyOnWorkAreaChange) + char(g.openSettingsAtStart) +
-                        char(g.monitoringEnabled) + char(m.targets.Size());
+    std::string bytes = std::to_string(g.monitorInterval) + char(g.reapplyOnWorkAreaChange) +
+                        char(g.openSettingsAtStart) + char(g.monitoringEnabled) + char(m.targets.Size());
     auto add = [&](const TargetRecord& r) { bytes.append(reinterpret_cast<const char*>(&r), sizeof r); };
     for (const TargetRules& t : m.targets) {
       add(t.record);

@@ -8,8 +8,8 @@
 #include <cctype>
 #include <cstring>
 #include <functional>
-#include <iterator>
 #include <future>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -117,14 +117,14 @@ std::string CopyNameAt(const SYSTEMTIME& t, int seconds) {
   return name;
 }
 
-// Every section name, then the lines of the first section of each name, as
-// the profile API hands them over: the reference for the one-pass reader.
+// The section names, then each name's first section's lines, as the profile API hands them over.
 std::string ThroughProfile(const std::string& path) {
   std::vector<char> buffer(1 << 20);
   const std::string names(buffer.data(), GetPrivateProfileSectionNamesA(buffer.data(), 1 << 20, path.c_str()));
   std::string all = names;
   for (size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1) {
-    all += "\n" + std::string(buffer.data(), GetPrivateProfileSectionA(&names[at], buffer.data(), 1 << 20, path.c_str()));
+    const DWORD got = GetPrivateProfileSectionA(&names[at], buffer.data(), 1 << 20, path.c_str());
+    all += "\n" + std::string(buffer.data(), got);
   }
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
   return all;
@@ -202,8 +202,7 @@ BOOL WINAPI FailReplace(LPCWSTR, LPCWSTR, DWORD) {
   return FALSE;
 }
 
-// A Plenara.ini under folder whose path is 250 characters long, so that the
-// name of its damaged copy passes MAX_PATH.
+// A Plenara.ini whose path is 250 characters long, so that its damaged copy's name passes MAX_PATH.
 std::string DeepPath(const std::string& folder) {
   const std::string deep = folder + std::string(239 - 1 - folder.size(), 'd') + "\\";
   EXPECT_TRUE(CreateDirectoryA(deep.c_str(), nullptr)) << deep;
@@ -230,8 +229,8 @@ TEST(SettingsFile, EveryFileIsReadAsFarAsItGoesSetAsideOnceIfDamagedAndNeverHalf
     bool deep = false;
   } cases[] = {
       {"empty", "", kLoadRepaired, 0, "Interval=500"},
-      {"garbage bytes", std::string("\x89PNG\r\n\x1A\n\0\0\xFF\xFE garbage = [[[ ]]] ;;;\x01\x02", 36), kLoadRepaired, 0,
-       "Interval=500"},
+      {"garbage bytes", std::string("\x89PNG\r\n\x1A\n\0\0\xFF\xFE garbage = [[[ ]]] ;;;\x01\x02", 36), kLoadRepaired,
+       0, "Interval=500"},
       {"UTF-16 with its mark", Unicode(clean, 1200), kLoadClean, 1, clean},
       {"UTF-16 big-endian with its mark", Unicode(clean, 1201), kLoadClean, 1, clean},
       {"UTF-16 without a mark: NULs dropped, the rest read", Unicode(clean, 1200, false), kLoadRepaired, 1,
@@ -260,15 +259,13 @@ TEST(SettingsFile, EveryFileIsReadAsFarAsItGoesSetAsideOnceIfDamagedAndNeverHalf
        "Class=equals \"C\"\nTitle=begins \"open end\"\nSize=none",
        true},
   };
-  // Copies made within the next minutes find their first name taken, as a
-  // second damaged start within the same second would.
+  // Copies made in the next minutes find their first name taken, as a second damaged start that second would.
   ScratchDir dir("settings-copies");
   SYSTEMTIME now;
   GetLocalTime(&now);
   constexpr int kTakenSeconds = 180;
   for (int s = 0; s < kTakenSeconds; ++s) ASSERT_TRUE(WriteWholeFile(dir.File(CopyNameAt(now, s)), "taken"));
-  // Reading and saving write nothing outside the settings file's folder: not
-  // even a converted copy in the temporary folder.
+  // Reading and saving write nothing outside the file's folder, not even a converted copy in the temporary folder.
   ScratchDir temp("settings-temp");
   const char* const tempNames[] = {"TMP", "TEMP"};
   char saved[2][MAX_PATH] = {};
@@ -278,10 +275,7 @@ TEST(SettingsFile, EveryFileIsReadAsFarAsItGoesSetAsideOnceIfDamagedAndNeverHalf
   }
   HANDLE watch = FindFirstChangeNotificationA(temp.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
   ASSERT_NE(watch, INVALID_HANDLE_VALUE);
-  FileSteps halfWrite, noFlush, noReplace;
-  halfWrite.write = WriteHalfThenFail;
-  noFlush.flush = FailFlush;
-  noReplace.replace = FailReplace;
+  const FileSteps failing[] = {{WriteHalfThenFail}, {WriteFile, FailFlush}, {WriteFile, FlushFileBuffers, FailReplace}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     const bool locked = c.status == kLoadUnreadable;
@@ -292,8 +286,7 @@ TEST(SettingsFile, EveryFileIsReadAsFarAsItGoesSetAsideOnceIfDamagedAndNeverHalf
     const std::vector<std::string> before = FilesIn(folder, kCopies);
     TestBlock unread(path);  // zero-filled: ReadSetting never ran, as when the module was missing at start
     EXPECT_FALSE(WriteSettingFromBlock(unread));
-    // Two starts on a file that stays read-only, or locked: a damaged file is
-    // set aside by the first, and the second finds its copy kept.
+    // Two starts on a file kept read-only, or locked: the first sets a damaged file aside, the second finds it kept.
     HANDLE lock = locked ? CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) : nullptr;
     if (!locked) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
     std::unique_ptr<TestBlock> block;
@@ -321,8 +314,8 @@ TEST(SettingsFile, EveryFileIsReadAsFarAsItGoesSetAsideOnceIfDamagedAndNeverHalf
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     block->monitoringEnabled = 1;  // a change that a failed save must not half-write
     block->activeSettings.monitorInterval = 800;
-    for (const FileSteps* steps : {&halfWrite, &noFlush, &noReplace}) {
-      EXPECT_FALSE(WriteSettingFromBlock(*block, *steps));
+    for (const FileSteps& steps : failing) {
+      EXPECT_FALSE(WriteSettingFromBlock(*block, steps));
       EXPECT_TRUE(ReadWholeFile(path) == c.bytes);  // nor did reading ever touch it
       // Nothing is left beside the file, its copies and a .bak, which if made is the previous file.
       const std::vector<std::string> baks = FilesIn(folder, "*.bak");
@@ -353,9 +346,8 @@ TEST(SettingsFile, EveryFileIsReadAsFarAsItGoesSetAsideOnceIfDamagedAndNeverHalf
   FindCloseChangeNotification(watch);
 }
 
-// Runs save on a thread while the lock named name is held: it waits far longer
-// than a save takes (and far shorter than a saver waits) until meanwhile has
-// run and the lock is let go. Returns what save returned.
+// Runs save on a thread while the lock named name is held: it waits far longer than a save takes (and far shorter
+// than a saver waits) until meanwhile has run and the lock is let go. Returns what save returned.
 bool SaveWhileHeld(const char* name, const std::function<bool()>& save, const std::function<void()>& meanwhile) {
   HANDLE held = CreateMutexA(nullptr, TRUE, name);
   std::future<bool> saved = std::async(std::launch::async, save);
@@ -381,23 +373,20 @@ TEST(SettingsFile, ASaveWaitsWhileAnotherSaverHoldsTheFileUnderAnySpellingThenWr
   EXPECT_EQ(ReadWholeFile(path), "; later\r\n");
   EXPECT_EQ(ReadWholeFile(path + ".bak"), "; first\r\n");
 
-  // Two saves of the block racing: the one that waited for the lock writes
-  // the block as it is once the lock is its own, the newer state.
+  // Two saves of the block racing: the one that waited writes the block as it is once the lock is its own.
   SystemCharset charset;
   ASSERT_TRUE(SaveSettingsText(path.c_str(), FormatText(SampleModel(), charset.Get()).c_str()));
   TestBlock block(path);
   ReadSettingIntoBlock(block);
   ASSERT_EQ(LoadCompanionState(block).loadStatus, kLoadClean);
   block.activeSettings.monitorInterval = 750;
-  // 900 is what the other save wrote meanwhile.
   EXPECT_TRUE(SaveWhileHeld(name, [&] { return WriteSettingFromBlock(block); },
-                            [&] { block.activeSettings.monitorInterval = 900; }));
+                            [&] { block.activeSettings.monitorInterval = 900; }));  // the other save's state
   EXPECT_EQ(Reread(path).general.monitorInterval, 900);
 }
 
-// What a module left behind would change: the thread count, the next handle
-// value (the lowest free slot; Wine does not count handles for
-// GetProcessHandleCount) and the next thread-local slot.
+// What a module left behind would change: the thread count, the next handle value (the lowest free slot; Wine
+// does not count handles for GetProcessHandleCount) and the next thread-local slot.
 std::string Footprint() {
   HANDLE probe = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   CloseHandle(probe);
@@ -421,8 +410,7 @@ TEST(Module, ReadAndWrittenAHundredTimesKeepsTheFileAndLeavesNothingBehind) {
   std::strcpy(block.iniPath, ini.c_str());
   std::strcpy(block.companionPath, dll.c_str());
 
-  // The first start: no file, the defaults, the settings shown this once;
-  // the first save writes the file.
+  // The first start: no file, the defaults, the settings shown this once; the first save writes the file.
   EXPECT_TRUE(CallCompanion("ReadSetting"));
   EXPECT_EQ(LoadCompanionState(block).loadStatus, kLoadNoFile);
   EXPECT_EQ(block.openSettingsAtStart, 1);
@@ -445,8 +433,8 @@ TEST(Module, ReadAndWrittenAHundredTimesKeepsTheFileAndLeavesNothingBehind) {
   }
   EXPECT_EQ(GetModuleHandleA(dll.c_str()), nullptr);
   EXPECT_EQ(Footprint(), footprint);
-  // Every round leaves the settings and the file as they were; the list is
-  // in exactly sized process-heap blocks, as the program frees them.
+  // Every round leaves settings and file as they were; the list is in exactly sized process-heap blocks, as the
+  // program frees them.
   EXPECT_EQ(ModelDifference(SampleModel(), ModelOfBlock(block)), "");
   EXPECT_EQ(std::memcmp(&block.activeSettings, &block.pendingSettings, sizeof(SettingsRecord)), 0);
   if (block.NumOfTargets == 3) {

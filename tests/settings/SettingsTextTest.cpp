@@ -62,8 +62,7 @@ constexpr char kSettings[] =
     "[Settings]\r\nVersion=1\r\nMonitoring=on\r\nInterval=500\r\nReapplyOnWorkAreaChange=yes\r\n"
     "OpenSettingsAtStart=no\r\n";
 
-// A complete rule section named name, with one key's line replaced (dropped
-// when the replacement is empty).
+// A complete rule section named name, with one key's line replaced (dropped when the replacement is empty).
 std::string Section(const std::string& name, const std::string& key = "", const std::string& replacement = "") {
   std::string body = "[" + name + "]\r\n";
   for (const std::string line : {"Name=\"n\"", "Enabled=yes", "Once=yes", "Class=equals \"C\"", "Title=any \"\"",
@@ -118,8 +117,8 @@ TEST(SettingsText, DamagedOrHandWrittenTextIsReadAsFarAsItGoesWithTheSafeValueFo
       {"huge values are clamped",
        kSettings + Section("1", "Width", "Width=pixels 123456789012") + Section("2", "X", "X=far percent -5000"), true,
        true, "500 on reapply n n", "[1]\nWidth=pixels 100000\n[2]\nX=far percent -1000"},
-      {"unclosed quote runs to the line's end", kSettings + Section("1", "Title", "Title=begins \"open end"), true, true,
-       "500 on reapply n", "Title=begins \"open end\""},
+      {"unclosed quote runs to the line's end", kSettings + Section("1", "Title", "Title=begins \"open end"), true,
+       true, "500 on reapply n", "Title=begins \"open end\""},
       {"long pattern cut on a character boundary, long name cut at 131 bytes",
        kSettings + Section("1", "Title", "Title=equals \"" + std::string(127, 'x') + "\x90\xDD\x90\xDD\"") +
            Section("2", "Name", "Name=\"" + std::string(140, 'y') + "\""),
@@ -139,8 +138,9 @@ TEST(SettingsText, DamagedOrHandWrittenTextIsReadAsFarAsItGoesWithTheSafeValueFo
        true, true, "700 off reapply", ""},
       {"hand-written shorthand: any case, spaces and tabs, other flag words, no quotes",
        kSettings + std::string("[7]\r\nname = spaced out \r\nenabled=YES\r\nonce=off\r\nclass=Equals\"Edit\"\r\n"
-                               "title=contains  \xCA\xDF\xDD \r\nsize=MAXIMIZE\r\nwidth=\tpixels\t10 \r\nheight=keep\r\n"
-                               "position=set\r\nx=FAR\tpercent\t-5\r\ny=near flush\r\nactivate=on\r\nclose=0\r\n"),
+                               "title=contains  \xCA\xDF\xDD \r\nsize=MAXIMIZE\r\nwidth=\tpixels\t10 \r\n"
+                               "height=keep\r\nposition=set\r\nx=FAR\tpercent\t-5\r\ny=near flush\r\nactivate=on\r\n"
+                               "close=0\r\n"),
        false, true, "500 on reapply spaced out",
        "Enabled=yes\nOnce=no\nClass=equals \"Edit\"\nTitle=contains \"\xCA\xDF\xDD\"\nSize=maximize\n"
        "Width=pixels 10\nHeight=keep\nPosition=set\nX=far percent -5\nY=near flush\nActivate=yes\nClose=no"},
@@ -162,8 +162,7 @@ std::string Quoted(std::string_view text, const Charset& charset) {
   return std::string(out.Data(), out.Size());
 }
 
-// Pretends the code page cannot carry bytes from F0 up, nor a lead byte
-// followed by a byte below 40: the characters a real conversion loses.
+// Pretends the code page loses bytes from F0 up and a lead byte before a byte below 40, as a real conversion does.
 bool FussyKept(const char* ch, size_t length, void*) {
   if (static_cast<uint8_t>(ch[0]) >= 0xF0) return false;
   return length == 1 || static_cast<uint8_t>(ch[1]) >= 0x40;
