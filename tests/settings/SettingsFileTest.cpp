@@ -266,22 +266,23 @@ TEST(SettingsFile, EveryFileIsReadAsFarAsItGoesSetAsideOnceIfDamagedAndNeverHalf
   constexpr int kTakenSeconds = 180;
   for (int s = 0; s < kTakenSeconds; ++s) ASSERT_TRUE(WriteWholeFile(dir.File(CopyNameAt(now, s)), "taken"));
   // Reading and saving write nothing outside the file's folder, not even a converted copy in the temporary folder.
+  // Nothing below returns early while the variables point there.
   ScratchDir temp("settings-temp");
+  HANDLE watch = FindFirstChangeNotificationA(temp.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(watch, INVALID_HANDLE_VALUE);
   const char* const tempNames[] = {"TMP", "TEMP"};
   char saved[2][MAX_PATH] = {};
   for (int i = 0; i < 2; ++i) {
     GetEnvironmentVariableA(tempNames[i], saved[i], MAX_PATH);
     SetEnvironmentVariableA(tempNames[i], temp.Path().c_str());
   }
-  HANDLE watch = FindFirstChangeNotificationA(temp.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-  ASSERT_NE(watch, INVALID_HANDLE_VALUE);
   const FileSteps failing[] = {{WriteHalfThenFail}, {WriteFile, FailFlush}, {WriteFile, FlushFileBuffers, FailReplace}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     const bool locked = c.status == kLoadUnreadable;
     const std::string path = c.deep ? DeepPath(dir.Path()) : dir.File(kIni);
     const std::string folder = path.substr(0, path.size() - std::strlen(kIni));
-    ASSERT_TRUE(WriteWholeFile(path, c.bytes));
+    EXPECT_TRUE(WriteWholeFile(path, c.bytes));
     DeleteFileA((path + ".bak").c_str());
     const std::vector<std::string> before = FilesIn(folder, kCopies);
     TestBlock unread(path);  // zero-filled: ReadSetting never ran, as when the module was missing at start
@@ -323,14 +324,14 @@ TEST(SettingsFile, EveryFileIsReadAsFarAsItGoesSetAsideOnceIfDamagedAndNeverHalf
       EXPECT_TRUE(baks.empty() || ReadWholeFile(path + ".bak") == c.bytes);
     }
     // Saved in the code page, the file as it was kept as the .bak, and set aside once.
-    ASSERT_TRUE(WriteSettingFromBlock(*block));
+    EXPECT_TRUE(WriteSettingFromBlock(*block));
     EXPECT_TRUE(ReadWholeFile(path + ".bak") == c.bytes);
-    ASSERT_TRUE(WriteSettingFromBlock(*block));
+    EXPECT_TRUE(WriteSettingFromBlock(*block));
     EXPECT_TRUE(ReadWholeFile(path) == FormatText(ModelOfBlock(*block), charset.Get()));
     EXPECT_EQ(ModelDifference(ModelOfBlock(*block), Reread(path)), "");
     std::vector<std::string> made, copies = FilesIn(folder, kCopies);
     std::set_difference(copies.begin(), copies.end(), before.begin(), before.end(), std::back_inserter(made));
-    ASSERT_EQ(made.size(), c.status == kLoadClean ? 0u : 1u);
+    EXPECT_EQ(made.size(), c.status == kLoadClean ? 0u : 1u);
     for (const std::string& name : made) {
       EXPECT_TRUE(copy.empty() || name == std::string(kIni) + "." + copy) << name;
       EXPECT_TRUE(ReadLong(folder + name) == c.bytes) << name;
