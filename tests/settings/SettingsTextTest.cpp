@@ -79,30 +79,29 @@ TEST(SettingsText, DamagedOrHandWrittenTextIsReadAsFarAsItGoesWithTheSafeValueFo
   const struct {
     const char* label;
     std::string text;
-    bool damaged, understood;
     std::string outline;
-    std::string written;  // lines of the model written back, in this order
+    std::string written = "";  // lines of the model written back, in this order
+    bool understood = true, damaged = true;
   } cases[] = {
-      {"empty: the defaults", "", true, false, "500 on reapply", ""},
-      {"garbage", "\x89PNG\r\n\x1A\n\xFF\xFE garbage = [[[ ]]] ;;;", true, false, "500 on reapply", ""},
-      {"no settings section: rules still read", Section("1"), true, true, "500 on reapply n", ""},
+      {"empty: the defaults", "", "500 on reapply", "", false},
+      {"garbage", "\x89PNG\r\n\x1A\n\xFF\xFE garbage = [[[ ]]] ;;;", "500 on reapply", "", false},
+      {"no settings section: rules still read", Section("1"), "500 on reapply n"},
       {"interval too short, other settings kept",
-       "[Settings]\r\nMonitoring=off\r\nInterval=10\r\nReapplyOnWorkAreaChange=no\r\nOpenSettingsAtStart=yes\r\n", true,
-       true, "50 off open", ""},
-      {"interval one below the least", "[Settings]\r\nInterval=49\r\n", true, true, "50 on reapply", ""},
-      {"interval too long", "[Settings]\r\nInterval=99999999999999999999\r\n", true, true, "3600000 on reapply", ""},
-      {"interval not a number", "[Settings]\r\nInterval=700ms\r\nMonitoring=perhaps\r\n", true, true, "500 on reapply",
-       ""},
+       "[Settings]\r\nMonitoring=off\r\nInterval=10\r\nReapplyOnWorkAreaChange=no\r\nOpenSettingsAtStart=yes\r\n",
+       "50 off open"},
+      {"interval one below the least", "[Settings]\r\nInterval=49\r\n", "50 on reapply"},
+      {"interval too long", "[Settings]\r\nInterval=99999999999999999999\r\n", "3600000 on reapply"},
+      {"interval not a number", "[Settings]\r\nInterval=700ms\r\nMonitoring=perhaps\r\n", "500 on reapply"},
       {"duplicate sections and keys: the first counts",
        kSettings + Section("1", "Close", "Close=no\r\nClose=yes") + Section("1", "Name", "Name=second") +
            "[settings]\r\nInterval=9999\r\n",
-       true, true, "500 on reapply n", "Close=no"},
+       "500 on reapply n", "Close=no"},
       {"children follow their target by name; orphans dropped",
        kSettings + Section("2.1", "Name", "Name=b1") + Section("1", "Name", "Name=a") + Section("2", "Name", "Name=b") +
            Section("9.1", "Name", "Name=x") + Section("15.1", "Name", "Name=y") + Section("2.2", "Name", "Name=b2") +
            Section("1.5", "Name", "Name=a1") + Section("1.x") + Section("0012345678.1", "Name", "Name=z"),
-       true, true, "500 on reapply a(a1) b(b1 b2)", ""},
-      {"missing keys take their defaults", kSettings + std::string("[1]\r\nClass=equals \"Only\"\r\n"), true, true,
+       "500 on reapply a(a1) b(b1 b2)"},
+      {"missing keys take their defaults", kSettings + std::string("[1]\r\nClass=equals \"Only\"\r\n"),
        "500 on reapply ",
        "[1]\nName=\"\"\nEnabled=yes\nOnce=yes\nClass=equals \"Only\"\nTitle=any \"\"\nSize=none\nWidth=keep\n"
        "Height=keep\nPosition=none\nX=keep\nY=keep\nActivate=no\nClose=no"},
@@ -111,39 +110,39 @@ TEST(SettingsText, DamagedOrHandWrittenTextIsReadAsFarAsItGoesWithTheSafeValueFo
            Section("3", "X", "X=left flush") + Section("4", "Y", "Y=far sideways 5") +
            Section("5", "Close", "Close=perhaps") + Section("6", "Enabled", "Enabled=maybe") +
            Section("7", "Width", "Width=pixels 12px"),
-       true, true, "500 on reapply n n n n n n n",
+       "500 on reapply n n n n n n n",
        "[1]\nClass=any \"C\"\n[2]\nSize=none\n[3]\nX=keep\n[4]\nY=keep\n[5]\nClose=no\n[6]\nEnabled=no\n[7]\n"
        "Width=pixels 0"},
       {"huge values are clamped",
-       kSettings + Section("1", "Width", "Width=pixels 123456789012") + Section("2", "X", "X=far percent -5000"), true,
-       true, "500 on reapply n n", "[1]\nWidth=pixels 100000\n[2]\nX=far percent -1000"},
-      {"unclosed quote runs to the line's end", kSettings + Section("1", "Title", "Title=begins \"open end"), true,
-       true, "500 on reapply n", "Title=begins \"open end\""},
+       kSettings + Section("1", "Width", "Width=pixels 123456789012") + Section("2", "X", "X=far percent -5000"),
+       "500 on reapply n n", "[1]\nWidth=pixels 100000\n[2]\nX=far percent -1000"},
+      {"unclosed quote runs to the line's end", kSettings + Section("1", "Title", "Title=begins \"open end"),
+       "500 on reapply n", "Title=begins \"open end\""},
       {"long pattern cut on a character boundary, long name cut at 131 bytes",
        kSettings + Section("1", "Title", "Title=equals \"" + std::string(127, 'x') + "\x90\xDD\x90\xDD\"") +
            Section("2", "Name", "Name=\"" + std::string(140, 'y') + "\""),
-       true, true, "500 on reapply n " + std::string(131, 'y'), "Title=equals \"" + std::string(127, 'x') + "\""},
+       "500 on reapply n " + std::string(131, 'y'), "Title=equals \"" + std::string(127, 'x') + "\""},
       {"a line without '=', a line without a key, text before the first section",
-       std::string("stray\r\n") + kSettings + Section("1") + "just words\r\n= lost value\r\n", true, true,
-       "500 on reapply n", ""},
+       std::string("stray\r\n") + kSettings + Section("1") + "just words\r\n= lost value\r\n", "500 on reapply n"},
       {"a lone lead byte before CR LF, LF or CR: the line ends, the byte is kept, Enabled=no read",
        kSettings + std::string("[1]\r\nName=abc\x81\r\nEnabled=no\r\n[2]\nName=d\x9F\nEnabled=no\n") +
            "[3]\rName=\"e\xE0\"\rEnabled=no\r",
-       true, true, "500 on reapply abc\x81 d\x9F e\xE0", "[1]\nEnabled=no\n[2]\nEnabled=no\n[3]\nEnabled=no"},
+       "500 on reapply abc\x81 d\x9F e\xE0", "[1]\nEnabled=no\n[2]\nEnabled=no\n[3]\nEnabled=no"},
       {"a lone lead byte in a file otherwise whole is damage enough", kSettings + Section("1", "Name", "Name=abc\x81"),
-       true, true, "500 on reapply abc\x81", ""},
+       "500 on reapply abc\x81"},
       {"newer version",
        "[Settings]\r\nVersion=2\r\nMonitoring=off\r\nInterval=700\r\nReapplyOnWorkAreaChange=yes\r\n"
        "OpenSettingsAtStart=no\r\nTheme=dark\r\n",
-       true, true, "700 off reapply", ""},
-      {"hand-written shorthand: any case, spaces and tabs, other flag words, no quotes",
+       "700 off reapply"},
+      {"hand-written shorthand, undamaged: any case, spaces and tabs, other flag words, no quotes",
        kSettings + std::string("[7]\r\nname = spaced out \r\nenabled=YES\r\nonce=off\r\nclass=Equals\"Edit\"\r\n"
                                "title=contains  \xCA\xDF\xDD \r\nsize=MAXIMIZE\r\nwidth=\tpixels\t10 \r\n"
                                "height=keep\r\nposition=set\r\nx=FAR\tpercent\t-5\r\ny=near flush\r\nactivate=on\r\n"
                                "close=0\r\n"),
-       false, true, "500 on reapply spaced out",
+       "500 on reapply spaced out",
        "Enabled=yes\nOnce=no\nClass=equals \"Edit\"\nTitle=contains \"\xCA\xDF\xDD\"\nSize=maximize\n"
-       "Width=pixels 10\nHeight=keep\nPosition=set\nX=far percent -5\nY=near flush\nActivate=yes\nClose=no"},
+       "Width=pixels 10\nHeight=keep\nPosition=set\nX=far percent -5\nY=near flush\nActivate=yes\nClose=no",
+       true, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
