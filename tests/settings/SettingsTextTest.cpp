@@ -173,25 +173,20 @@ TEST(SettingsText, QuotedValuesAndNumbersAreWrittenAndReadAsDocumented) {
   const struct {
     std::string_view text, value;
     const Charset* charset;
-    bool closed;
+    bool closed = true;
   } quoted[] = {
-      {"", "\"\"", &kShiftJis, true},
-      {"say \"hi\" = ; [x] ]  ", "\"say \"hi\" = ; [x] ]  \"", &kShiftJis, true},
-      {"100% %41 %4a %4 %00 %g1", "\"100% %2541 %254a %4 %00 %g1\"", &kShiftJis, true},
-      {"tab\there\r\n\x7F\x1F", "\"tab%09here%0D%0A%7F%1F\"", &kShiftJis, true},
-      {"\x95\x5C\x8E\xA6\x81\x40", "\"\x95\x5C\x8E\xA6\x81\x40\"", &kShiftJis, true},  // 表's second byte is 5C
-      {"a\x81", "\"a%81\"", &kShiftJis, true},      // a lead byte with nothing after it
-      {"\x81\x3F", "\"%81?\"", &kShiftJis, true},   // nor with a byte below 40
-      {"\xF0\x41", "\"%F0%41\"", &fussy, true},
-      {"\xA1\xF0", "\"\xA1%F0\"", &fussy, true},
-      {"\x83\x81", "\"\x83\x81\"", &fussy, true},
-      {"plain text", "plain text", nullptr, true},
-      {"  inner  ", "  \"  inner  \"  ", nullptr, true},
-      {"a\"b", "\"a\"b\"", nullptr, true},
-      {"AB%4", "%41%42%4", nullptr, true},
-      {"JJ%zz%00", "%4a%4A%zz%00", nullptr, true},
-      {"never closed", "\"never closed", nullptr, false},
-      {"", "\"", nullptr, false},
+      {"", "\"\"", &kShiftJis},
+      {"say \"hi\" = ; [x] ]  ", "\"say \"hi\" = ; [x] ]  \"", &kShiftJis},
+      {"100% %41 %4a %4 %00 %g1", "\"100% %2541 %254a %4 %00 %g1\"", &kShiftJis},
+      {"tab\there\r\n\x7F\x1F", "\"tab%09here%0D%0A%7F%1F\"", &kShiftJis},
+      {"\x95\x5C\x8E\xA6\x81\x40", "\"\x95\x5C\x8E\xA6\x81\x40\"", &kShiftJis},  // 表's second byte is 5C
+      {"a\x81", "\"a%81\"", &kShiftJis},     // a lead byte with nothing after it
+      {"\x81\x3F", "\"%81?\"", &kShiftJis},  // nor with a byte below 40
+      {"\xF0\x41", "\"%F0%41\"", &fussy},  {"\xA1\xF0", "\"\xA1%F0\"", &fussy}, {"\x83\x81", "\"\x83\x81\"", &fussy},
+      {"plain text", "plain text", nullptr}, {"  inner  ", "  \"  inner  \"  ", nullptr},
+      {"a\"b", "\"a\"b\"", nullptr},           {"AB%4", "%41%42%4", nullptr},
+      {"JJ%zz%00", "%4a%4A%zz%00", nullptr},
+      {"never closed", "\"never closed", nullptr, false}, {"", "\"", nullptr, false},
   };
   for (const auto& c : quoted) {
     SCOPED_TRACE(std::string(c.value));
