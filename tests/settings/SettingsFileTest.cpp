@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <functional>
 #include <future>
@@ -365,7 +364,7 @@ TEST(SettingsFile, ASaveWaitsWhileAnotherSaverHoldsTheFileUnderAnySpellingThenWr
   const std::string path = dir.File(kIni);
   ASSERT_TRUE(SaveSettingsText(path.c_str(), "; first\r\n"));
   std::string upper = path;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  CharUpperA(&upper[0]);
   ASSERT_NE(upper, path);
   char name[kMutexNameSize];
   SaveMutexName(upper.c_str(), name);
