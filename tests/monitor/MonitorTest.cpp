@@ -93,39 +93,6 @@ DWORD StopMilliseconds() {
   return GetTickCount() - start;
 }
 
-TEST(Monitor, AHungWindowWedgesNeitherTheScansNorTheStopAndNoThreadIsLeft) {
-  TestBlock block;
-  Fixture& fixture = SharedFixture();
-  HWND hung = fixture.Top("PlenaraHangStuck", "stuck", Box{300, 100, 200, 150});
-  // A window of the stopping thread itself; its title is read from the
-  // monitor thread without a message and must keep its characters whole: the
-  // second byte of the second character is an ASCII backslash (CP932).
-  const char title[] = "\x91\x8b\x95\x5c";
-  HWND own = block.Own(title);
-  ASSERT_TRUE(fixture.Ready() && hung && own);
-  // The stuck window's rule comes first, so each pass meets it before the other.
-  block.AddTarget(MoveXRule("PlenaraHangStuck", 10));
-  block.AddTarget(MoveXRule("Static", 20, title));
-  ASSERT_TRUE(fixture.Hang());
-  const int before = OwnThreads();
-  block.Start(100);
-  EXPECT_TRUE(ReachesX(own, 20, 15000));
-  // Pass after pass goes on while the stuck window hangs.
-  MoveXTo(own, 400);
-  EXPECT_TRUE(ReachesX(own, 20, 15000));
-  EXPECT_LT(StopMilliseconds(), 4000u);
-  EXPECT_TRUE(WaitFor([&] { return OwnThreads() == before; }, 3000));
-  EXPECT_EQ(BoxOf(hung).x, 300);
-  ASSERT_NE(block.Find(hung), nullptr);
-  EXPECT_EQ(block.Find(hung)->handled, 0);
-  // Answering again, it is handled.
-  fixture.Resume();
-  StartMonitorThread();
-  EXPECT_TRUE(ReachesX(hung, 10, 15000));
-  StopMonitorThread();
-  EXPECT_EQ(block.Find(hung)->handled, 1);
-}
-
 // The real program, its monitor placing a window of another process that
 // answers the probe and then waits in the move itself; it exits at once all
 // the same, while new windows keep appearing.
@@ -168,7 +135,7 @@ HWND QuestionOf(HWND owner) {
 // acts again and asks again, once.
 TEST(Monitor, AWindowAskingWhetherToCloseGetsNothingMoreUntilItIsAnswered) {
   TestBlock block;
-  HWND asking = SharedFixture().Asking("PlenaraAsking", "asking", Box{300, 100, 200, 150});
+  HWND asking = SharedFixture().Make(kFixtureAsking, "PlenaraAsking", "asking", Box{300, 100, 200, 150});
   ASSERT_NE(asking, nullptr);
   TargetRecord rule = MoveXRule("PlenaraAsking", 10);
   rule.close = 1;
@@ -192,7 +159,8 @@ TEST(Monitor, AWindowAskingWhetherToCloseGetsNothingMoreUntilItIsAnswered) {
 // as its title comes to match; one of this process wakes nothing. Then -1
 // never scans and watches no windows, 0 never waits, a start while the
 // monitor runs starts nothing, and every stop is prompt and ends the watch.
-TEST(Monitor, OtherProgramsWindowsWakeTheMonitorItsOwnDoNotAndEachIntervalHolds) {
+// Last, a hung window wedges neither the scans nor the stop.
+TEST(Monitor, WindowsWakeTheMonitorEachIntervalHoldsAndAHungWindowWedgesNothing) {
   TestBlock block;
   Fixture& fixture = SharedFixture();
   ASSERT_TRUE(fixture.Ready());
@@ -200,13 +168,17 @@ TEST(Monitor, OtherProgramsWindowsWakeTheMonitorItsOwnDoNotAndEachIntervalHolds)
   rule.titleMatch = kMatchBegins;
   lstrcpyA(rule.titlePattern, "wake");
   block.AddTarget(rule);
-  block.AddTarget(MoveXRule("Static", 10, "wake own"));
+  // The own window's title is read from the monitor thread without a message
+  // and must keep its characters whole: the second byte of the second
+  // character is an ASCII backslash (CP932).
+  const char ownTitle[] = "\x91\x8b\x95\x5c";
+  block.AddTarget(MoveXRule("Static", 20, ownTitle));
   block.Start(10000);
-  HWND own = block.Own("wake own");
-  EXPECT_FALSE(ReachesX(own, 10, 1500));
+  HWND own = block.Own(ownTitle);
+  EXPECT_FALSE(ReachesX(own, 20, 1500));
   HWND other = fixture.Top("PlenaraWoken", "wake up", Box{300, 100, 200, 150});
   ASSERT_TRUE(ReachesX(other, 10, 1000));
-  EXPECT_TRUE(ReachesX(own, 10, 1000)) << "the woken scan passed over the own window";
+  EXPECT_TRUE(ReachesX(own, 20, 1000)) << "the woken scan passed over the own window";
   HWND renamed = fixture.Top("PlenaraWoken", "sleepy", Box{300, 200, 200, 150});
   EXPECT_FALSE(ReachesX(renamed, 10, 1000));
   ASSERT_TRUE(fixture.Rename(renamed, "wake now"));
@@ -231,6 +203,27 @@ TEST(Monitor, OtherProgramsWindowsWakeTheMonitorItsOwnDoNotAndEachIntervalHolds)
     EXPECT_LT(StopMilliseconds(), 3000u);
     EXPECT_TRUE(WaitFor([&] { return OwnThreads() == idle; }, 3000)) << "the window events outlived monitoring";
   }
+  // The first rule now meets a window whose thread does not answer, at every
+  // pass before the own window; once it answers again, it is handled.
+  fixture.DestroyAll();
+  HWND hung = fixture.Top("PlenaraWoken", "wake, but stuck", Box{300, 100, 200, 150});
+  ASSERT_TRUE(hung && fixture.Hang());
+  const int idle = OwnThreads();
+  MoveXTo(own, 400);
+  block.Start(100);
+  EXPECT_TRUE(ReachesX(own, 20, 15000));
+  MoveXTo(own, 400);
+  EXPECT_TRUE(ReachesX(own, 20, 15000));
+  EXPECT_LT(StopMilliseconds(), 4000u);
+  EXPECT_TRUE(WaitFor([&] { return OwnThreads() == idle; }, 3000));
+  EXPECT_EQ(BoxOf(hung).x, 300);
+  ASSERT_NE(block.Find(hung), nullptr);
+  EXPECT_EQ(block.Find(hung)->handled, 0);
+  fixture.Resume();
+  StartMonitorThread();
+  EXPECT_TRUE(ReachesX(hung, 10, 15000));
+  StopMonitorThread();
+  EXPECT_EQ(block.Find(hung)->handled, 1);
 }
 
 PositionSpec Near(uint8_t offsetKind, int32_t value = 0) { return {kAnchorNear, offsetKind, {}, value}; }
@@ -312,8 +305,8 @@ TEST(Apply, MaximizeMinimizeActivateAndCloseAndAZoomedWindowIsLeftAlone) {
       {"shut", kSizeNone, 0, 1, [](HWND window) { return !IsWindow(window); }},
       {"min", kSizeMinimize, 0, 0, [](HWND window) { return IsIconic(window) != 0; }},
       {"max", kSizeMaximize, 0, 0, [](HWND window) { return IsZoomed(window) != 0; }}};
-  HWND frames[2] = {fixture.MdiFrame("PlenaraActFrame", "a", Box{100, 300, 400, 300}),
-                    fixture.MdiFrame("PlenaraActFrame", "b", Box{500, 300, 400, 300})};
+  HWND frames[2] = {fixture.Make(kFixtureMdiFrame, "PlenaraActFrame", "a", Box{100, 300, 400, 300}),
+                    fixture.Make(kFixtureMdiFrame, "PlenaraActFrame", "b", Box{500, 300, 400, 300})};
   ASSERT_TRUE(frames[0] && frames[1]);
   const int frameTarget = block.AddTarget(RuleFor("PlenaraActFrame"));
   HWND tops[4] = {};
@@ -336,8 +329,7 @@ TEST(Apply, MaximizeMinimizeActivateAndCloseAndAZoomedWindowIsLeftAlone) {
   ShowWindow(zoomed, SW_MAXIMIZE);
   ASSERT_TRUE(WaitFor([&] { return IsZoomed(zoomed) != 0; }));
   const Box zoomedBox = BoxOf(zoomed);
-  const PositionSpec corner = Near(kOffsetFlush);
-  block.AddTarget(Placed(RuleFor("PlenaraAct", "zoomed"), Pixels(100), Pixels(100), corner, corner));
+  block.AddTarget(MoveXRule("PlenaraAct", 10, "zoomed"));
   block.Scan();
   // The next pass has nothing left to do but the activation, which lowers
   // the system's foreground lock time-out for a moment only.
@@ -366,7 +358,7 @@ TEST(Apply, MaximizeMinimizeActivateAndCloseAndAZoomedWindowIsLeftAlone) {
 TEST(Apply, MdiChildrenArePlacedInTheClientsCoordinatesAndTrackedUntilTheyVanish) {
   TestBlock block;
   Fixture& fixture = SharedFixture();
-  HWND frame = fixture.MdiFrame("PlenaraApplyFrame", "frame", Box{50, 50, 700, 550});
+  HWND frame = fixture.Make(kFixtureMdiFrame, "PlenaraApplyFrame", "frame", Box{50, 50, 700, 550});
   HWND first = frame ? fixture.MdiChild(frame, "PlenaraApplyKid", "first", Box{40, 40, 150, 120}) : nullptr;
   HWND button = first ? fixture.Button(first, "press", Box{5, 5, 60, 20}) : nullptr;
   ASSERT_NE(button, nullptr);

@@ -90,20 +90,20 @@ class Fixture {
   // For a test that must end its process at once: the fixture would
   // otherwise outlive it, holding the test's output open.
   void Kill() { process_.Kill(); }
-  HWND Top(const char* className, const char* title, const Box& box) { return Made(kFixtureTop, className, title, box); }
-  HWND MdiFrame(const char* className, const char* title, const Box& box) {
-    return Made(kFixtureMdiFrame, className, title, box);
+  // A top-level window made by command, destroyed again by DestroyAll.
+  HWND Make(FixtureCommand command, const char* className, const char* title, const Box& box) {
+    HWND window = reinterpret_cast<HWND>(Send(command, className, title, box, nullptr));
+    if (window) made_.push_back(window);
+    return window;
   }
+  HWND Top(const char* className, const char* title, const Box& box) { return Make(kFixtureTop, className, title, box); }
   HWND MdiChild(HWND frame, const char* className, const char* title, const Box& box) {
     return reinterpret_cast<HWND>(Send(kFixtureMdiChild, className, title, box, frame));
   }
   // Waits in its next move until Resume (the event is reset first).
   HWND Stalling(const char* className, const char* title, const Box& box) {
     ResetEvent(resume_);
-    return Made(kFixtureStalling, className, title, box);
-  }
-  HWND Asking(const char* className, const char* title, const Box& box) {
-    return Made(kFixtureAsking, className, title, box);
+    return Make(kFixtureStalling, className, title, box);
   }
   HWND Button(HWND parent, const char* title, const Box& box) {
     return reinterpret_cast<HWND>(Send(kFixtureButton, "", title, box, parent));
@@ -134,12 +134,6 @@ class Fixture {
     DWORD_PTR result = 0;
     const LPARAM lParam = reinterpret_cast<LPARAM>(&data);
     return control_ && SendMessageTimeoutA(control_, WM_COPYDATA, 0, lParam, SMTO_NORMAL, 10000, &result) ? result : 0;
-  }
-  // A top-level window, destroyed again by DestroyAll.
-  HWND Made(uint32_t command, const char* className, const char* title, const Box& box) {
-    HWND window = reinterpret_cast<HWND>(Send(command, className, title, box, nullptr));
-    if (window) made_.push_back(window);
-    return window;
   }
 
   ChildProcess process_;
