@@ -1,8 +1,6 @@
 // The apply pass and the monitor thread on real windows, mostly of another process.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "MonitorTestSupport.h"
 #include "PlenaraInstance.h"
 #include "monitor/Closing.h"
