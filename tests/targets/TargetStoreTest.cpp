@@ -137,13 +137,11 @@ TEST(TargetStore, InsertGetSetDeleteWithChildrenAndEveryBadRequestChangesNothing
                            nullptr);
   const TargetRecord everyScan = MoveXRule("Static", 10, "own");
   block->activeSettings.monitorInterval = 0;
-  {
-    Watchdog watchdog(90000);
-    for (int i = 0; i < 50; ++i) {
-      MoveXTo(own, 300);
-      ASSERT_EQ(with(kMsgSetRecord, 0, -1, everyScan), 0);
-      ASSERT_TRUE(ReachesX(own, 10)) << i;
-    }
+  Watchdog watchdog(90000);
+  for (int i = 0; i < 50; ++i) {
+    MoveXTo(own, 300);
+    ASSERT_EQ(with(kMsgSetRecord, 0, -1, everyScan), 0);
+    ASSERT_TRUE(ReachesX(own, 10)) << i;
   }
   // A thread that runs while the flag says off is stopped by a change all the same.
   block->monitoringEnabled = 0;
