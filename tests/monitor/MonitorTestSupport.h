@@ -12,18 +12,21 @@
 #include "monitor/Geometry.h"
 #include "shared/SharedBlock.h"
 
-// An enabled every-scan rule for windows of class className (any title);
-// MoveXRule adds "x at `x` pixels from the near edge".
-inline TargetRecord RuleFor(const char* className) {
+// An enabled every-scan rule for windows of class className with the title
+// given (any title without one); MoveXRule adds "x at `x` pixels from the
+// near edge".
+inline TargetRecord RuleFor(const char* className, const char* title = nullptr) {
   TargetRecord record = {};
   record.classMatch = kMatchEquals;
   std::snprintf(record.classPattern, sizeof record.classPattern, "%s", className);
+  record.titleMatch = title ? kMatchEquals : kMatchAny;
+  std::snprintf(record.titlePattern, sizeof record.titlePattern, "%s", title ? title : "");
   record.enabled = 1;
   return record;
 }
 
-inline TargetRecord MoveXRule(const char* className, int32_t x) {
-  TargetRecord record = RuleFor(className);
+inline TargetRecord MoveXRule(const char* className, int32_t x, const char* title = nullptr) {
+  TargetRecord record = RuleFor(className, title);
   record.positionAction = kPositionSet;
   record.xSpec = PositionSpec{kAnchorNear, kOffsetPixels, {}, x};
   return record;
@@ -47,6 +50,16 @@ inline Box ClientBoxOf(HWND parent, HWND child) {
 
 inline void MoveXTo(HWND window, int32_t x) {
   SetWindowPos(window, nullptr, x, BoxOf(window).y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+inline bool ReachesX(HWND window, int32_t x, DWORD timeoutMs = 10000) {
+  return WaitFor([&] { return BoxOf(window).x == x; }, timeoutMs);
+}
+
+// Whether the window's thread handles a message within timeoutMs.
+inline bool Answers(HWND window, DWORD timeoutMs) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
 // fixture-windows.exe, asked to quit when this goes out of scope. Each call
@@ -73,29 +86,24 @@ class Fixture {
   bool Ready() const { return control_ && resume_; }
   // Returns once the fixture's thread has handled what was queued for its
   // windows before (the monitor queues its moves).
-  bool Sync() {
-    DWORD_PTR result = 0;
-    return control_ && SendMessageTimeoutA(control_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
-  }
+  bool Sync() { return control_ && Answers(control_, 10000); }
   // For a test that must end its process at once: the fixture would
   // otherwise outlive it, holding the test's output open.
   void Kill() { process_.Kill(); }
-  HWND Top(const char* className, const char* title, const Box& box) {
-    return Remember(reinterpret_cast<HWND>(Send(kFixtureTop, className, title, box, nullptr)));
+  // A top-level window made by command, destroyed again by DestroyAll.
+  HWND Make(FixtureCommand command, const char* className, const char* title, const Box& box) {
+    HWND window = reinterpret_cast<HWND>(Send(command, className, title, box, nullptr));
+    if (window) made_.push_back(window);
+    return window;
   }
-  HWND MdiFrame(const char* className, const char* title, const Box& box) {
-    return Remember(reinterpret_cast<HWND>(Send(kFixtureMdiFrame, className, title, box, nullptr)));
-  }
+  HWND Top(const char* className, const char* title, const Box& box) { return Make(kFixtureTop, className, title, box); }
   HWND MdiChild(HWND frame, const char* className, const char* title, const Box& box) {
     return reinterpret_cast<HWND>(Send(kFixtureMdiChild, className, title, box, frame));
   }
   // Waits in its next move until Resume (the event is reset first).
   HWND Stalling(const char* className, const char* title, const Box& box) {
     ResetEvent(resume_);
-    return Remember(reinterpret_cast<HWND>(Send(kFixtureStalling, className, title, box, nullptr)));
-  }
-  HWND Asking(const char* className, const char* title, const Box& box) {
-    return Remember(reinterpret_cast<HWND>(Send(kFixtureAsking, className, title, box, nullptr)));
+    return Make(kFixtureStalling, className, title, box);
   }
   HWND Button(HWND parent, const char* title, const Box& box) {
     return reinterpret_cast<HWND>(Send(kFixtureButton, "", title, box, parent));
@@ -103,16 +111,13 @@ class Fixture {
   bool Rename(HWND window, const char* title) { return Send(kFixtureRename, "", title, Box{}, window) != 0; }
   bool Destroy(HWND window) { return Send(kFixtureDestroy, "", "", Box{}, window) != 0; }
   void DestroyAll() {
-    for (HWND window : made_) Send(kFixtureDestroy, "", "", Box{}, window);
+    for (HWND window : made_) Destroy(window);
     made_.clear();
   }
   // Returns once the fixture's window thread has stopped answering.
   bool Hang() {
     ResetEvent(resume_);
-    return Send(kFixtureHang, "", resumeName_, Box{}, nullptr) && WaitFor([&] {
-             DWORD_PTR result = 0;
-             return !SendMessageTimeoutA(control_, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result);
-           });
+    return Send(kFixtureHang, "", resumeName_, Box{}, nullptr) && WaitFor([&] { return !Answers(control_, 100); });
   }
   void Resume() {
     if (resume_) SetEvent(resume_);
@@ -129,10 +134,6 @@ class Fixture {
     DWORD_PTR result = 0;
     const LPARAM lParam = reinterpret_cast<LPARAM>(&data);
     return control_ && SendMessageTimeoutA(control_, WM_COPYDATA, 0, lParam, SMTO_NORMAL, 10000, &result) ? result : 0;
-  }
-  HWND Remember(HWND window) {
-    if (window) made_.push_back(window);
-    return window;
   }
 
   ChildProcess process_;

@@ -1,16 +1,14 @@
 // The rule list seen through its window messages, sent from another thread
 // to the program's real main window, as the settings window sends them.
 #include <gtest/gtest.h>
-#include <windows.h>
 
-#include <tuple>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "MainWindowHost.h"
 #include "MonitorTestSupport.h"
-#include "TestSupport.h"
 #include "app/Commands.h"
 #include "monitor/Monitor.h"
 #include "targets/TargetStore.h"
@@ -121,7 +119,7 @@ TEST(TargetStore, InsertGetSetDeleteWithChildrenAndEveryBadRequestChangesNothing
   block->activeSettings.monitorInterval = block->pendingSettings.monitorInterval = 50;
   block->monitoringEnabled = 1;
   StartMonitorThread();
-  ASSERT_TRUE(WaitFor([&] { return BoxOf(first).x == 10; }));
+  ASSERT_TRUE(ReachesX(first, 10));
   MoveXTo(first, 300);
   for (const auto& [message, index, parent] : {std::tuple{kMsgApplySettings, 0, 0}, {kMsgInsertRecord, 1, -1},
                                                {kMsgInsertRecord, 0, 0}, {kMsgSetRecord, 1, -1},
@@ -129,7 +127,7 @@ TEST(TargetStore, InsertGetSetDeleteWithChildrenAndEveryBadRequestChangesNothing
     SCOPED_TRACE(message);
     EXPECT_EQ(with(message, index, parent, rule), 0);
     HWND next = open();
-    EXPECT_TRUE(WaitFor([&] { return BoxOf(next).x == 10; })) << "the monitor thread was not started again";
+    EXPECT_TRUE(ReachesX(next, 10)) << "the monitor thread was not started again";
     EXPECT_EQ(BoxOf(first).x, 300) << "a handled window was handled again";
   }
 
@@ -137,25 +135,19 @@ TEST(TargetStore, InsertGetSetDeleteWithChildrenAndEveryBadRequestChangesNothing
   // while fifty changes each stop the monitor and start it again.
   HWND own = CreateWindowA("Static", "own", WS_OVERLAPPED | WS_VISIBLE, 300, 40, 160, 90, nullptr, nullptr, nullptr,
                            nullptr);
-  TargetRecord everyScan = MoveXRule("Static", 10);
-  everyScan.titleMatch = kMatchEquals;
-  lstrcpyA(everyScan.titlePattern, "own");
+  const TargetRecord everyScan = MoveXRule("Static", 10, "own");
   block->activeSettings.monitorInterval = 0;
-  {
-    Watchdog watchdog(90000);
-    for (int i = 0; i < 50; ++i) {
-      MoveXTo(own, 300);
-      ASSERT_EQ(with(kMsgSetRecord, 0, -1, everyScan), 0);
-      ASSERT_TRUE(WaitFor([&] { return BoxOf(own).x == 10; })) << i;
-    }
+  Watchdog watchdog(90000);
+  for (int i = 0; i < 50; ++i) {
+    MoveXTo(own, 300);
+    ASSERT_EQ(with(kMsgSetRecord, 0, -1, everyScan), 0);
+    ASSERT_TRUE(ReachesX(own, 10)) << i;
   }
   // A thread that runs while the flag says off is stopped by a change all the same.
-  StopMonitorThread();
   block->monitoringEnabled = 0;
-  StartMonitorThread();
   ASSERT_EQ(with(kMsgSetRecord, 0, -1, everyScan), 0);
   MoveXTo(own, 300);
-  EXPECT_FALSE(WaitFor([&] { return BoxOf(own).x == 10; }, 1000)) << "a monitor thread still runs";
+  EXPECT_FALSE(ReachesX(own, 10, 1000)) << "a monitor thread still runs";
   StopMonitorThread();
   DestroyWindow(own);
   fixture.DestroyAll();
